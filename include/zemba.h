@@ -46,25 +46,23 @@
 #endif
 
 /* ---- capacities ---------------------------------------------------------- */
-enum {
-    ZEMBA_SERIES_CAP = 12193,      /* stack items, wk1/wk2, run tables: max samples */
-    ZEMBA_NODE_CAP = 12194,        /* records of outSets/inSets, SlopMatrix side */
-    ZEMBA_MI_CAP = 4096,           /* samples and joint states of mutual information */
-    ZEMBA_PERLIST_CAP = 64,        /* pattern length */
-    ZEMBA_DPE_CAP = 3628800,       /* windows of FastDPE (10!) */
-    ZEMBA_BURG_ORDER_CAP = 106,    /* Burg order (wkm) */
-    ZEMBA_SAMPEN_M_CAP = 128,      /* M + 1 of the sample-entropy routines */
-    ZEMBA_SAMPEN_RUN_CAP = 24386,  /* 2 x 12193: run tables of sampen2 */
-    ZEMBA_SAVEINT_CAP = 150652552,
-    ZEMBA_FREQ_LEN_CAP = 150652547,
-    ZEMBA_CHANNELS = 65,           /* channel rows of myData */
-    ZEMBA_TABLE_COLUMNS = 1024,    /* 4 files x 256 samples */
-    ZEMBA_TRIAL_SAMPLES = 256,
-    ZEMBA_MAX_FILES = 4,
-    ZEMBA_DEGREE_ROWS = 64,        /* DegreeMatrix rows */
-    ZEMBA_DEGREE_COLS = 257,       /* DegreeMatrix row length */
-    ZEMBA_DEGREE_VALUE_CAP = 1032  /* DegreeValue entries */
-};
+#define ZEMBA_SERIES_CAP 12193      /* stack items, wk1/wk2, run tables: max samples */
+#define ZEMBA_NODE_CAP 12194        /* records of outSets/inSets, SlopMatrix side */
+#define ZEMBA_MI_CAP 4096           /* samples and joint states of mutual information */
+#define ZEMBA_PERLIST_CAP 64        /* pattern length */
+#define ZEMBA_DPE_CAP 3628800       /* windows of FastDPE (10!) */
+#define ZEMBA_BURG_ORDER_CAP 106    /* Burg order (wkm) */
+#define ZEMBA_SAMPEN_M_CAP 128      /* M + 1 of the sample-entropy routines */
+#define ZEMBA_SAMPEN_RUN_CAP 24386  /* 2 x 12193: run tables of sampen2 */
+#define ZEMBA_SAVEINT_CAP 150652552
+#define ZEMBA_FREQ_LEN_CAP 150652547
+#define ZEMBA_CHANNELS 65           /* channel rows of myData */
+#define ZEMBA_TABLE_COLUMNS 1024    /* 4 files x 256 samples */
+#define ZEMBA_TRIAL_SAMPLES 256
+#define ZEMBA_MAX_FILES 4
+#define ZEMBA_DEGREE_ROWS 64        /* DegreeMatrix rows */
+#define ZEMBA_DEGREE_COLS 257       /* DegreeMatrix row length */
+#define ZEMBA_DEGREE_VALUE_CAP 1032 /* DegreeValue entries */
 
 /* ---- shared types -------------------------------------------------------- */
 
