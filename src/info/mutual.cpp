@@ -1,0 +1,175 @@
+// Mutual information of two series: each series is discretised into
+// consecutive integer states, joint and marginal state frequencies are counted
+// in the shared tables, and MI = sum p(a,b) ln(p(a,b) / (p(a) p(b))) in nats.
+#include "zemba.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+
+#include "frame/arith.h"
+
+using zemba::wrapAdd;
+using zemba::wrapSub;
+
+namespace {
+
+// Integer part of a sample; false when it does not fit 32 bits (or is NaN).
+inline bool floorFits(double v) {
+    const double f = std::floor(v);
+    return f >= -2147483648.0 && f < 2147483648.0;
+}
+
+// Range of the discretised values of a series, widened to 64 bits.
+struct Range {
+    int64_t lo, hi;
+};
+
+Range rangeOf(const double* x, int n) {
+    int32_t lo = zemba::trunc32(std::floor(x[0])), hi = lo;
+    for (int i = 1; i < n; ++i) {
+        const int32_t v = zemba::trunc32(std::floor(x[i]));
+        if (v < lo) lo = v;
+        else if (v > hi) hi = v;
+    }
+    return {lo, hi};
+}
+
+Range rangeOf(const int* x, int n) {
+    int32_t lo = x[0], hi = lo;
+    for (int i = 1; i < n; ++i) {
+        if (x[i] < lo) lo = x[i];
+        else if (x[i] > hi) hi = x[i];
+    }
+    return {lo, hi};
+}
+
+bool samplesFit(const double* x, int n) {
+    for (int i = 0; i < n; ++i)
+        if (!floorFits(x[i])) return false;
+    return true;
+}
+bool samplesFit(const int*, int) { return true; }
+
+JointProbabilityResult emptyResult() {
+    return {jointStateProbs, 0, firstStateProbs, 0, secondStateProbs, 0};
+}
+
+// Checks the capacities of the shared tables before anything is written to
+// them; prints one line and returns false when the input does not fit.
+template <class T>
+bool fitsTables(const T* first, const T* second, int n) {
+    if (n > ZEMBA_MI_CAP) {
+        std::printf("joint probability: n=%d exceeds %d samples; nothing computed\n", n, ZEMBA_MI_CAP);
+        return false;
+    }
+    if (n <= 0) return true;
+    if (!samplesFit(first, n) || !samplesFit(second, n)) {
+        std::printf("joint probability: a sample's integer part does not fit 32 bits; nothing computed\n");
+        return false;
+    }
+    const Range ra = rangeOf(first, n), rb = rangeOf(second, n);
+    const int64_t f = ra.hi - ra.lo + 1, s = rb.hi - rb.lo + 1;
+    if (f * s > ZEMBA_MI_CAP) {  // f, s <= 2^32: the product fits 64 bits
+        std::printf("joint probability: %lld x %lld joint states exceed %d; nothing computed\n",
+                    static_cast<long long>(f), static_cast<long long>(s), ZEMBA_MI_CAP);
+        return false;
+    }
+    return true;
+}
+
+// Counts the states left in the normalised vectors (F x S <= capacity).
+template <bool PrintSamples>
+JointProbabilityResult countStates(int n, int f, int s) {
+    const int joint = f * s;
+    std::printf("first=%d\n", f);
+    std::printf("second=%d\n", s);
+    std::printf("jointNumStates=%d\n", joint);
+    for (int k = 0; k < f; ++k) firstStateCounts[k] = 0, firstStateProbs[k] = 0.0;
+    for (int k = 0; k < s; ++k) secondStateCounts[k] = 0, secondStateProbs[k] = 0.0;
+    for (int k = 0; k < joint; ++k) jointStateCounts[k] = 0, jointStateProbs[k] = 0.0;
+    for (int i = 0; i < n; ++i) {
+        const int a = firstNormalisedVector[i], b = secondNormalisedVector[i];
+        const int j = a + f * b;
+        if (PrintSamples) std::printf("%d\t%d\t%d\n", a, b, j);
+        ++firstStateCounts[a];
+        ++secondStateCounts[b];
+        ++jointStateCounts[j];
+    }
+    const double count = static_cast<double>(n);
+    for (int k = 0; k < f; ++k) firstStateProbs[k] = firstStateCounts[k] / count;
+    for (int k = 0; k < s; ++k) secondStateProbs[k] = secondStateCounts[k] / count;
+    for (int k = 0; k < joint; ++k) jointStateProbs[k] = jointStateCounts[k] / count;
+    return {jointStateProbs, joint, firstStateProbs, f, secondStateProbs, s};
+}
+
+template <bool PrintSamples, class T>
+bool buildJoint(const T* first, const T* second, int n, JointProbabilityResult& res) {
+    if (!fitsTables(first, second, n)) {
+        res = emptyResult();
+        return false;
+    }
+    // normaliseArray takes the double series through a non-const pointer but
+    // only reads it.
+    const int f = normaliseArray(const_cast<T*>(first), firstNormalisedVector, n);
+    const int s = normaliseArray(const_cast<T*>(second), secondNormalisedVector, n);
+    res = countStates<PrintSamples>(n, f, s);
+    return true;
+}
+
+}  // namespace
+
+int normaliseArray(double* input, int* output, int n) {
+    if (n <= 0) return 0;
+    int32_t lo = zemba::trunc32(std::floor(input[0])), hi = lo;
+    for (int i = 0; i < n; ++i) {
+        const int32_t v = zemba::trunc32(std::floor(input[i]));
+        output[i] = v;
+        if (v < lo) lo = v;
+        else if (v > hi) hi = v;
+    }
+    for (int i = 0; i < n; ++i) output[i] = wrapSub(output[i], lo);
+    return wrapAdd(wrapSub(hi, lo), 1);
+}
+
+int normaliseArray(int const* input, int* output, int n) {
+    if (n <= 0) return 0;
+    int32_t lo = input[0], hi = lo;
+    for (int i = 1; i < n; ++i) {
+        if (input[i] < lo) lo = input[i];
+        else if (input[i] > hi) hi = input[i];
+    }
+    for (int i = 0; i < n; ++i) output[i] = wrapSub(input[i], lo);
+    return wrapAdd(wrapSub(hi, lo), 1);
+}
+
+JointProbabilityResult calculateJointProbability(double* first, double* second, int n) {
+    JointProbabilityResult res;
+    buildJoint<false>(first, second, n, res);
+    return res;
+}
+
+JointProbabilityResult calculateJointProbability(int const* first, int const* second, int n) {
+    JointProbabilityResult res;
+    buildJoint<true>(first, second, n, res);
+    return res;
+}
+
+void calculateMutualInformation(double* first, double* second, int* nPtr, double* result) {
+    JointProbabilityResult jp;
+    if (!buildJoint<false>(first, second, *nPtr, jp)) {
+        *result = std::numeric_limits<double>::quiet_NaN();
+        return;
+    }
+    const int f = jp.firstNumStates;
+    double mi = 0.0;
+    for (int j = 0; j < jp.jointNumStates; ++j) {
+        const double pj = jointStateProbs[j];
+        if (pj > 0.0) {
+            const double pa = firstStateProbs[j % f], pb = secondStateProbs[j / f];
+            if (pa > 0.0 && pb > 0.0) mi += pj * std::log((pj / pa) / pb);
+        }
+    }
+    *result = mi;
+}
