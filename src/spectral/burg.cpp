@@ -1,0 +1,60 @@
+// Burg maximum-entropy (all-poles) model of a series: the coefficients and
+// residual mean square (memcof) and the model spectrum at one frequency
+// (evlmem). Prediction errors live in wk1/wk2, the previous stage in wkm.
+#include "zemba.h"
+
+#include <cmath>
+
+#include "frame/arith.h"
+
+int memcof(double const* x, long nArg, long mArg, double& xms, double* d) {
+    const int32_t n = zemba::narrow32(nArg);
+    const int32_t m = zemba::narrow32(mArg);
+    // wk1/wk2 hold n - 1 errors, wkm the m - 1 previous-stage coefficients.
+    if (n > ZEMBA_SERIES_CAP + 1 || m > ZEMBA_BURG_ORDER_CAP + 1) return 0;
+
+    double p = 0.0;
+    for (int32_t j = 0; j < n; ++j) p += x[j] * x[j];
+    xms = p / n;
+
+    const int32_t last = n - 1;  // number of prediction errors
+    for (int32_t j = 0; j < last; ++j) {
+        wk1[j] = x[j];
+        wk2[j] = x[j + 1];
+    }
+    for (int32_t k = 0; k < m; ++k) {
+        double num = 0.0, den = 0.0;
+        const int32_t len = last - k;
+        for (int32_t l = 0; l < len; ++l) {
+            num += wk1[l] * wk2[l];
+            den += wk1[l] * wk1[l] + wk2[l] * wk2[l];
+        }
+        num = 2.0 * num;
+        d[k] = num / den;
+        xms *= (1.0 - d[k] * d[k]);
+        for (int32_t l = 0; l < k; ++l) d[l] = wkm[l] - d[k] * wkm[k - 1 - l];
+        if (k == m - 1) break;
+        for (int32_t l = 0; l <= k; ++l) wkm[l] = d[l];
+        const double r = wkm[k];
+        for (int32_t l = 0; l < len - 1; ++l) {
+            wk1[l] -= r * wk2[l];
+            wk2[l] = wk2[l + 1] - r * wk1[l + 1];
+        }
+    }
+    return 0;
+}
+
+double evlmem(double fdt, double* d, long mArg, double pm) {
+    const int32_t m = zemba::narrow32(mArg);
+    const double theta = 6.283185307179586 * fdt;
+    const double cs = std::cos(theta), sn = std::sin(theta);
+    double wr = 1.0, wi = 0.0, sumr = 1.0, sumi = 0.0;
+    for (int32_t k = 0; k < m; ++k) {
+        const double wt = wr;
+        wr = wr * cs - wi * sn;
+        wi = wi * cs + wt * sn;
+        sumr -= d[k] * wr;
+        sumi -= d[k] * wi;
+    }
+    return pm / (sumr * sumr + sumi * sumi);
+}
