@@ -71,7 +71,7 @@ bool fitsTables(const T* first, const T* second, int n) {
     }
     const Range ra = rangeOf(first, n), rb = rangeOf(second, n);
     const int64_t f = ra.hi - ra.lo + 1, s = rb.hi - rb.lo + 1;
-    if (f * s > ZEMBA_MI_CAP) {  // f, s <= 2^32: the product fits 64 bits
+    if (f > ZEMBA_MI_CAP || s > ZEMBA_MI_CAP || f * s > ZEMBA_MI_CAP) {
         std::printf("joint probability: %lld x %lld joint states exceed %d; nothing computed\n",
                     static_cast<long long>(f), static_cast<long long>(s), ZEMBA_MI_CAP);
         return false;
