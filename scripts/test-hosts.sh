@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Runs the Python and R host tests against build/libzemba.so (build it first
+# with scripts/build.sh). Installs the host packages when missing.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh python3-numpy python3-pytest r-base-core r-cran-testthat
+if [ ! -f "${ZEMBA_LIBRARY:-build/libzemba.so}" ]; then
+  echo "test-hosts: ${ZEMBA_LIBRARY:-build/libzemba.so} not found; run scripts/build.sh first" >&2
+  exit 1
+fi
+status=0
+/usr/bin/python3 -m pytest -q -p no:cacheprovider python/tests || status=1
+Rscript -e 'testthat::test_dir("r/tests/testthat", stop_on_failure=TRUE)' || status=1
+exit $status
