@@ -49,37 +49,39 @@ struct PairwiseTotals {
 // i - j. Sample k blocks (ordinary) when x[k] >= x[i] or x[k] >= x[j]
 // (inverted: x[i] >= x[k] or x[j] >= x[k]); a NaN never satisfies either. The
 // first blocking k is the earlier of the first k blocking through x[i] and the
-// first blocking through x[j], both found without rescanning each pair.
+// first blocking through x[j], both found without rescanning each pair. Node
+// weights are sums of integers, exact in any order.
 template <bool Inverted>
 PairwiseTotals pairwise(const double* x, int n) {
     auto blocks = [](double xk, double end) { return Inverted ? end >= xk : xk >= end; };
     clearNodes(n);
     PairwiseTotals t;
-    for (int j = 0; j < n; ++j) {
+    bool ordered = true;  // no NaN: samples passed over by k are passed over by j too
+    for (int j = 0; j < n; ++j) ordered = ordered && x[j] == x[j];
+    for (int j = n - 1; j >= 0; --j) {
         int k = j + 1;
         const double xj = x[j];
-        while (k < n && !blocks(x[k], xj)) ++k;
+        while (k < n && !blocks(x[k], xj)) k = ordered ? firstBlockOfEnd[k] : k + 1;
         firstBlockOfEnd[j] = k;
     }
     for (int i = 1; i < n; ++i) {
         const double xi = x[i];
-        int s = 0;  // first k > j, k < i, blocking through x[i] (i if none)
-        for (int j = 0; j + 1 < i; ++j) {
-            if (s <= j) {
-                s = j + 1;
-                while (s < i && !blocks(x[s], xi)) ++s;
-            }
+        t.tests += 1;
+        addEdge(i - 1, i, edgeWeight(x[i - 1] - xi, 1));
+        int s = i;  // first k in (j, i) blocking through x[i]; i if none
+        int64_t tests = 0;
+        for (int j = i - 2; j >= 0; --j) {
+            if (blocks(x[j + 1], xi)) s = j + 1;
             const int fj = firstBlockOfEnd[j];
             const int k = fj < s ? fj : s;
             if (k < i) {
-                t.tests += 1 + (k - j);
+                tests += 1 + (k - j);
             } else {
-                t.tests += i - j;
+                tests += i - j;
                 addEdge(j, i, edgeWeight(x[j] - xi, i - j));
             }
         }
-        t.tests += 1;
-        addEdge(i - 1, i, edgeWeight(x[i - 1] - xi, 1));
+        t.tests += tests;
     }
     for (int k = 0; k < n; ++k) {
         t.degreeSum = wrapAdd(t.degreeSum, outSets[k].degree);
