@@ -1,0 +1,299 @@
+// Sample entropy: z-scoring, the run-length estimators (counts for every
+// template length from one pass over all sample pairs, with standard errors in
+// sampen2) and the direct template comparison of SmEn.
+#include "zemba.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "frame/arith.h"
+
+namespace {
+
+constexpr int kMaxLengths = ZEMBA_SAMPEN_M_CAP;  // M + 1 <= 128
+
+// Walks every pair i < j = i + 1 + d once, row by row. run[d] holds the length
+// of the run of matching samples that ends at (i, j): it continues entry d of
+// the previous row (the same diagonal), so the row is updated in place; entries
+// beyond the current row keep the value the last row that reached them wrote.
+// pair(i, d, v) sees each run length, row(i, len) runs after each row.
+template <class Pair, class Row>
+inline void walkRuns(const double* x, int n, double r, Pair&& pair, Row&& row) {
+    for (int i = 0; i + 1 < n; ++i) {
+        const double y = x[i];
+        const double* xs = x + i + 1;
+        const int len = n - 1 - i;
+        for (int d = 0; d < len; ++d) {
+            const double xj = xs[d];
+            const bool match = (r > xj - y) & (r > y - xj);
+            const int32_t v = match ? run[d] + 1 : 0;
+            run[d] = v;
+            pair(i, d, v);
+        }
+        row(i, len);
+    }
+}
+
+// Pairs by run length capped at c: all[L] over every pair, last[L] over the
+// pairs whose later sample is the last one (their templates cannot extend).
+struct RunHistogram {
+    uint64_t all[kMaxLengths + 1];
+    uint64_t last[kMaxLengths + 1];
+    int c;
+
+    explicit RunHistogram(int cap) : c(cap) {
+        std::memset(all, 0, sizeof all);
+        std::memset(last, 0, sizeof last);
+    }
+    int bin(int32_t v) const { return v < c ? v : c; }
+
+    // wk1[k] += A_k (run >= k + 1), wk2[k] += C_k (the same, later index < n - 1).
+    void addCounts() const {
+        uint64_t a = 0, ext = 0;
+        for (int len = c; len >= 1; --len) {
+            a += all[len];
+            ext += all[len] - last[len];
+            wk1[len - 1] += static_cast<double>(a);
+            wk2[len - 1] += static_cast<double>(ext);
+        }
+    }
+};
+
+// The pass of sampen_1 and sampen: counts only, previous row kept in lastrun.
+void countRuns(const double* x, int n, double r, int c) {
+    RunHistogram h(c);
+    walkRuns(
+        x, n, r, [&](int, int, int32_t v) { ++h.all[h.bin(v)]; },
+        [&](int, int len) { ++h.last[h.bin(run[len - 1])]; });
+    h.addCounts();
+    if (n >= 2) std::memcpy(lastrun, run, sizeof(int32_t) * static_cast<size_t>(n - 1));
+}
+
+// B_0: all pairs, product in 32 bits halved with truncation.
+double allPairs(int n) { return static_cast<double>(zemba::wrapMul(n, n - 1) / 2); }
+
+bool lengthsRejected(int M, int n) { return M < 0 || M >= kMaxLengths || n < 0 || n > ZEMBA_SERIES_CAP; }
+
+// Entropies of sampen_1 and sampen after output[0] = A_0 / B_0 is stored.
+void finishEntropies(int M, double* out) {
+    for (int q = 1; q <= M; ++q) out[q] = wk1[q] / wk2[q - 1];
+    for (int q = 0; q <= M; ++q) out[q] = -std::log(out[q]);
+}
+
+void zeroRunRows(int entries) {
+    const size_t bytes = sizeof(int32_t) * static_cast<size_t>(entries);
+    std::memset(run, 0, bytes);
+    std::memset(lastrun, 0, bytes);
+}
+
+double populationSd(const double* x, int n) {
+    double sum = 0.0;
+    for (int i = 0; i < n; ++i) sum += x[i];
+    const double mean = sum / n;
+    double sq = 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double c = x[i] - mean;
+        sq += c * c;
+    }
+    return std::sqrt(sq / n);
+}
+
+}  // namespace
+
+double normalize(double* x, int n) {
+    double sum = 0.0;
+    for (int i = 0; i < n; ++i) sum += x[i];
+    const double mean = sum / n;
+    for (int i = 0; i < n; ++i) x[i] -= mean;
+    double sq = 0.0;
+    for (int i = 0; i < n; ++i) sq += x[i] * x[i];
+    const double sd = std::sqrt(sq / n);
+    for (int i = 0; i < n; ++i) x[i] /= sd;
+    return sd;
+}
+
+void sampen_1(double* x, int* MPtr, double* rPtr, int* nPtr, double* out) {
+    const int M = *MPtr, n = *nPtr;
+    if (lengthsRejected(M, n)) {
+        out[0] = -1.0;
+        return;
+    }
+    zeroRunRows(n);
+    std::memset(wk1, 0, sizeof wk1);
+    std::memset(wk2, 0, sizeof wk2);
+    normalize(x, n);
+    countRuns(x, n, *rPtr, M + 1);
+    out[0] = wk1[0] / allPairs(n);
+    finishEntropies(M, out);
+}
+
+void sampen(double const* xIn, int* MPtr, double const* rPtr, int const* nPtr, double* out) {
+    const int M = *MPtr, n = *nPtr;
+    if (lengthsRejected(M, n)) {
+        out[0] = -1.0;
+        return;
+    }
+    *MPtr = M + 1;
+    double* x = const_cast<double*>(xIn);  // the series is z-scored in place
+    zeroRunRows(n);
+    std::memset(wk1, 0, sizeof(double) * kMaxLengths);
+    std::memset(wk2, 0, sizeof(double) * kMaxLengths);
+    normalize(x, n);
+    countRuns(x, n, *rPtr, M + 1);
+    out[0] = wk1[0] / allPairs(n);
+    std::printf("SampEn(0,%g,%d) = %lf\n", *rPtr, n, -std::log(out[0]));
+    finishEntropies(M, out);
+}
+
+void sampen2(double const* xIn, int const* MPtr, double const* rPtr, int const* nPtr, double* out) {
+    const int M = *MPtr, n = *nPtr;
+    if (lengthsRejected(M, n) || 2L * (M + 1) * n > ZEMBA_SAMPEN_RUN_CAP ||
+        (M + 1) * (M + 2) > ZEMBA_SERIES_CAP) {
+        out[0] = -1.0;
+        return;
+    }
+    double* x = const_cast<double*>(xIn);  // the series is z-scored in place
+    const int c = M + 1;
+    const int width = 2 * c;  // run lengths kept per template in R1 and R2
+    const int row = M + 2;    // row length of K
+    const size_t inUse = sizeof(double) * static_cast<size_t>(width) * static_cast<size_t>(n);
+
+    std::memset(run, 0, sizeof run);
+    std::memset(lastrun, 0, sizeof lastrun);
+    std::memset(run1, 0, sizeof run1);
+    std::memset(wk1, 0, sizeof wk1);
+    std::memset(wk2, 0, sizeof wk2);
+    std::memset(R1, 0, inUse);
+    std::memset(R2, 0, inUse);
+    std::memset(myF, 0, inUse);
+    std::memset(myF1, 0, inUse);
+    std::memset(myF2, 0, inUse);
+    std::memset(K, 0, sizeof(double) * static_cast<size_t>(c) * static_cast<size_t>(row));
+    std::memset(n1, 0, sizeof n1);
+    std::memset(n2, 0, sizeof n2);
+    std::memset(v1, 0, sizeof v1);
+    std::memset(v2, 0, sizeof v2);
+    std::memset(s1, 0, sizeof s1);
+
+    normalize(x, n);
+
+    // Counts, per-template match counts and the forward run table.
+    RunHistogram h(c);
+    walkRuns(
+        x, n, *rPtr,
+        [&](int i, int d, int32_t v) {
+            ++h.all[h.bin(v)];
+            const int top = v < c ? v : c;
+            double* after = myF1 + i;
+            double* mine = myF + i;
+            double* partner = myF + i + 1 + d;
+            for (int k = 0; k < top; ++k) {
+                after[k * n] += 1.0;
+                mine[k * n] += 1.0;
+                partner[k * n] += 1.0;
+            }
+        },
+        [&](int i, int len) {
+            ++h.last[h.bin(run[len - 1])];
+            for (int d = 0; d < width; ++d) R1[i + d * n] = run[d];
+        });
+    h.addCounts();
+    if (n >= 2) {
+        const int copied = n - 1 > width ? n - 1 : width;
+        std::memcpy(run1, run, sizeof(int32_t) * static_cast<size_t>(copied));
+    }
+
+    // Backward table: R2[t + k n] = run length of the pair (t - 1 - k, t).
+    for (int t = 2; t < n; ++t) {
+        const int kEnd = t < width ? t - 1 : width;
+        for (int k = 0; k < kEnd; ++k) R2[t + k * n] = R1[(t - 1) + k * (n - 1)];
+    }
+
+    // Partners before each template; column 0 of K: ordered pairs of distinct
+    // matches that share the template, f (f - 1) for f matches.
+    for (int k = 0; k < c; ++k) {
+        const int b = k * n;
+        double shared = 0.0;
+        for (int i = 0; i < n; ++i) {
+            const double f = myF[b + i];
+            myF2[b + i] = zemba::trunc32(f) - myF1[b + i];
+            shared += f * (f - 1.0);
+        }
+        K[k * row] += shared;
+    }
+
+    for (int q = M; q >= 1; --q) wk2[q] = wk2[q - 1];
+    wk2[0] = allPairs(n);
+
+    double p[kMaxLengths];
+    for (int q = 0; q <= M; ++q) {
+        p[q] = wk1[q] / wk2[q];
+        out[q] = p[q];
+        v2[q] = (1.0 - p[q]) * p[q] / wk2[q];
+    }
+
+    // Pairs of matches on templates j + 1 apart.
+    for (int m = 1; m <= c; ++m) {
+        const int b = (m - 1) * n;
+        const int jEnd = m < M ? m : M;
+        for (int j = 0; j <= jEnd && j + 1 < n; ++j) {
+            double sum = 0.0;
+            for (int l = j + 1; l < n; ++l) {
+                const int k = l - j - 1;
+                int32_t a = zemba::trunc32(myF1[b + l]) + zemba::trunc32(myF2[b + l]);
+                for (int q = 0; q <= 2 * j + 1; ++q) a -= R2[l + q * n] >= m;
+                int32_t e = zemba::trunc32(myF1[b + k]) + zemba::trunc32(myF2[b + k]);
+                for (int q = 0; q <= 2 * j; ++q) e -= R1[k + q * n] >= m;
+                sum += 2.0 * a * e;
+            }
+            K[(m - 1) * row + j + 1] += sum;
+        }
+    }
+
+    n1[0] = static_cast<double>(n) * static_cast<double>(n - 1) * static_cast<double>(n - 2);
+    for (int q = 1; q <= M; ++q) {
+        double s = 0.0;
+        for (int col = 0; col <= q; ++col) s += K[(q - 1) * row + col];
+        n1[q] = s;
+    }
+    for (int q = 0; q <= M; ++q) {
+        double s = 0.0;
+        for (int col = 0; col <= q; ++col) s += K[q * row + col];
+        n2[q] = s;
+    }
+
+    for (int q = 0; q <= M; ++q) {
+        v1[q] = v2[q];
+        const double dv = (n2[q] - p[q] * n1[q] * p[q]) / (wk2[q] * wk2[q]);
+        if (dv > 0) v1[q] += dv;
+        s1[q] = std::sqrt(v1[q]);
+    }
+    for (int q = 0; q <= M; ++q) out[q] = p[q] == 0 ? 0.0 : -std::log(p[q]);
+    for (int q = 0; q <= M; ++q) out[M + 1 + q] = s1[q];
+}
+
+double SmEn(double const* x, int const* mPtr, double const* rPtr, int const* nPtr, double* out) {
+    const int m = *mPtr, n = *nPtr;
+    const double tol = zemba::trunc32(*rPtr) * populationSd(x, n);
+    auto dist = [&](int a, int b) {
+        return static_cast<double>(zemba::wrapAbs(zemba::trunc32(x[a] - x[b])));
+    };
+    double A = 0.0, B = 0.0;
+    if (m >= 0 && m < n) {
+        const int last = n - m - 1;  // last template start that can extend
+        for (int i = 0; i < last; ++i)
+            for (int j = i + 1; j <= last; ++j) {
+                int k = 0;
+                while (k < m && dist(i + k, j + k) <= tol) ++k;
+                if (k < m) continue;
+                B += 1.0;
+                if (dist(i + m, j + m) <= tol) A += 1.0;
+            }
+    }
+    double result = 0.0;
+    if (A >= 1 && B >= 1) result = std::log(B / A);
+    *out = result;
+    return result;
+}
