@@ -16,16 +16,39 @@
 #include "zemba.h"
 
 #ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 using Handle = HMODULE;
+#include <psapi.h>
 static Handle openLibrary(const char* path) { return LoadLibraryA(path); }
+// Physical memory in use by this process, in KiB.
+static long residentKiB() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return -1;
+    return static_cast<long>(counters.WorkingSetSize / 1024);
+}
 static void* findSymbol(Handle h, const char* name) {
     return reinterpret_cast<void*>(GetProcAddress(h, name));
 }
 #else
 #include <dlfcn.h>
 using Handle = void*;
+#include <unistd.h>
 static Handle openLibrary(const char* path) { return dlopen(path, RTLD_NOW | RTLD_LOCAL); }
+// Physical memory in use by this process, in KiB.
+static long residentKiB() {
+    FILE* f = std::fopen("/proc/self/statm", "r");
+    long size = 0, resident = -1;
+    if (f) {
+        if (std::fscanf(f, "%ld %ld", &size, &resident) != 2) resident = -1;
+        std::fclose(f);
+    }
+    return resident < 0 ? -1 : resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
 static void* findSymbol(Handle h, const char* name) { return dlsym(h, name); }
 #endif
 
@@ -38,6 +61,10 @@ int passed = 0, failed = 0;
 // compare against (worked by hand, so only the last bits may differ).
 constexpr double kTol = 1e-12;
 
+// What loading the library may add to resident memory: its code and
+// initialised data, a few megabytes, nowhere near its zeroed buffers.
+constexpr long kLoadBudgetKiB = 32 * 1024;
+
 void check(bool ok, const std::string& what) {
     if (ok) {
         ++passed;
@@ -47,13 +74,13 @@ void check(bool ok, const std::string& what) {
     }
 }
 
-bool near(double got, double want) {
+bool approxEqual(double got, double want) {
     if (std::isnan(want)) return std::isnan(got);
     return std::fabs(got - want) <= kTol * (1.0 + std::fabs(want));
 }
 
 void checkNear(double got, double want, const std::string& what) {
-    check(near(got, want), what + ": got " + std::to_string(got) + ", want " + std::to_string(want));
+    check(approxEqual(got, want), what + ": got " + std::to_string(got) + ", want " + std::to_string(want));
 }
 
 void checkArray(const double* got, std::vector<double> want, const std::string& what) {
@@ -452,12 +479,12 @@ void checkEeg(const char* trial) {
     if (runHvgs) {
         double* r = nullptr;
         quietly([&] { r = runHvgs(2, 256, pairs); });
-        check(r == pairs && pairs[1] == pairs[2] && near(pairs[0], pairs[1]), "RunHVGS over two channels");
+        check(r == pairs && pairs[1] == pairs[2] && approxEqual(pairs[0], pairs[1]), "RunHVGS over two channels");
     }
     if (runMi) {
         double* r = nullptr;
         quietly([&] { r = runMi(2, 256, pairs); });
-        check(r == pairs && pairs[1] == pairs[2] && near(pairs[0], pairs[1]) && pairs[0] > 0, "RunMI over two channels");
+        check(r == pairs && pairs[1] == pairs[2] && approxEqual(pairs[0], pairs[1]) && pairs[0] > 0, "RunMI over two channels");
     }
 }
 
@@ -468,11 +495,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: host_check <library> <trial file>\n");
         return 2;
     }
+    const long before = residentKiB();
     lib = openLibrary(argv[1]);
     if (!lib) {
         std::fprintf(stderr, "cannot load %s\n", argv[1]);
         return 2;
     }
+    // The 1.8 GB of zeroed buffers must stay uncommitted until a routine uses them.
+    const long grown = residentKiB() - before;
+    check(before >= 0 && grown < kLoadBudgetKiB,
+          "loading raised resident memory by " + std::to_string(grown) + " KiB");
 #ifdef _WIN32
     FILE* nul = std::freopen("NUL", "w", stdout);
 #else
