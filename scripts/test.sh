@@ -1,7 +1,15 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test.
+# Builds everything and runs every test: the C++ suites (CTest), the Python
+# and R bindings, and the Windows library under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 scripts/build.sh
-ctest --test-dir build --output-on-failure -j"$(nproc)"
+status=0
+ctest --test-dir build --output-on-failure -j"$(nproc)" || status=1
+if [ -x scripts/test-hosts.sh ]; then
+  scripts/test-hosts.sh || status=1
+fi
+scripts/test-windows.sh || status=1
+if [ $status -eq 0 ]; then echo "all test suites passed"; else echo "some test suites failed"; fi
+exit $status
