@@ -209,8 +209,11 @@ TEST(Matching, AgreesWithReferenceScorerOnDegreeLikeSequences) {
         EXPECT_EQ(p.ret, ref.shift) << trial;
         EXPECT_EQ(p.printed, ref.plainOut) << trial;
         Mangled m = runMangled(a, b);
-        if (std::isnan(ref.similarity)) EXPECT_TRUE(std::isnan(m.ret)) << trial;
-        else EXPECT_EQ(m.ret, ref.similarity) << trial;
+        if (std::isnan(ref.similarity)) {
+            EXPECT_TRUE(std::isnan(m.ret)) << trial;
+        } else {
+            EXPECT_EQ(m.ret, ref.similarity) << trial;
+        }
         EXPECT_EQ(m.printed, ref.mangledOut) << trial;
     }
 }
