@@ -27,8 +27,9 @@ inline void walkRuns(const double* x, int n, double r, Pair&& pair, Row&& row) {
         const int len = n - 1 - i;
         for (int d = 0; d < len; ++d) {
             const double xj = xs[d];
-            const bool match = (r > xj - y) & (r > y - xj);
-            const int32_t v = match ? run[d] + 1 : 0;
+            // y - xj is exactly -(xj - y); a NaN fails both tests.
+            const int32_t keep = -static_cast<int32_t>((r > xj - y) & (r > y - xj));
+            const int32_t v = (run[d] + 1) & keep;
             run[d] = v;
             pair(i, d, v);
         }
@@ -36,10 +37,12 @@ inline void walkRuns(const double* x, int n, double r, Pair&& pair, Row&& row) {
     }
 }
 
-// Pairs by run length capped at c: all[L] over every pair, last[L] over the
-// pairs whose later sample is the last one (their templates cannot extend).
+// Pairs by run length capped at c: all[.][L] over every pair (four interleaved
+// copies, so that consecutive increments of one bin do not wait on each
+// other), last[L] over the pairs whose later sample is the last one (their
+// templates cannot extend).
 struct RunHistogram {
-    uint64_t all[kMaxLengths + 1];
+    uint32_t all[4][kMaxLengths + 1];
     uint64_t last[kMaxLengths + 1];
     int c;
 
@@ -48,13 +51,16 @@ struct RunHistogram {
         std::memset(last, 0, sizeof last);
     }
     int bin(int32_t v) const { return v < c ? v : c; }
+    void add(int d, int32_t v) { ++all[d & 3][bin(v)]; }
 
     // wk1[k] += A_k (run >= k + 1), wk2[k] += C_k (the same, later index < n - 1).
+    // Fewer than 2^32 pairs (n <= 12193) fall in any bin.
     void addCounts() const {
         uint64_t a = 0, ext = 0;
         for (int len = c; len >= 1; --len) {
-            a += all[len];
-            ext += all[len] - last[len];
+            const uint64_t here = uint64_t{all[0][len]} + all[1][len] + all[2][len] + all[3][len];
+            a += here;
+            ext += here - last[len];
             wk1[len - 1] += static_cast<double>(a);
             wk2[len - 1] += static_cast<double>(ext);
         }
@@ -65,7 +71,7 @@ struct RunHistogram {
 void countRuns(const double* x, int n, double r, int c) {
     RunHistogram h(c);
     walkRuns(
-        x, n, r, [&](int, int, int32_t v) { ++h.all[h.bin(v)]; },
+        x, n, r, [&](int, int d, int32_t v) { h.add(d, v); },
         [&](int, int len) { ++h.last[h.bin(run[len - 1])]; });
     h.addCounts();
     if (n >= 2) std::memcpy(lastrun, run, sizeof(int32_t) * static_cast<size_t>(n - 1));
@@ -184,7 +190,7 @@ void sampen2(double const* xIn, int const* MPtr, double const* rPtr, int const* 
     walkRuns(
         x, n, *rPtr,
         [&](int i, int d, int32_t v) {
-            ++h.all[h.bin(v)];
+            h.add(d, v);
             const int top = v < c ? v : c;
             double* after = myF1 + i;
             double* mine = myF + i;
