@@ -145,7 +145,9 @@ TEST_F(Drivers, MatchingOfEveryPairIsAveragedOverPairsAndPerChannel) {
         expectSameDoubles(std::vector<double>(out.begin(), out.begin() + nch + 1), e.out);
         EXPECT_EQ(out[nch + 1], 77.0);
         EXPECT_EQ(printed, e.printed + fmt("sum=%6.1f, r[%d]=%7.5f\n", e.out[0], nch, e.out[nch]));
-        if (nch == 2) EXPECT_EQ(out[1], out[2]);
+        if (nch == 2) {
+            EXPECT_EQ(out[1], out[2]);
+        }
         for (int c = 0; c < nch; ++c) {
             std::vector<int> deg = pairwiseDegrees(myData.samples[c], len, false);
             for (int i = 0; i < len; ++i) ASSERT_EQ(DegreeMatrix[c][i], deg[i]);
