@@ -67,7 +67,13 @@ TEST(PairwiseGraph, TinySeriesAndCapacityGuard) {
     int n = 1, c = 0;
     EXPECT_EQ(Z_HVA(x.data(), &n, &c, out.data()), 0.0);
     EXPECT_EQ(out, std::vector<double>(4, 0.0));
+    out.assign(6, -7.0);
+    EXPECT_EQ(Z_ZEMBA(x.data(), &n, out.data()), 0.0);
+    EXPECT_EQ(out, std::vector<double>(6, 0.0));
     n = 0;
+    Z_ZEMBA(x.data(), &n, out.data());
+    for (double v : out) EXPECT_TRUE(std::isnan(v));
+    out.assign(4, -7.0);
     Z_HVA(x.data(), &n, &c, out.data());
     for (double v : out) EXPECT_TRUE(std::isnan(v));
     for (int bad : {12194, -1}) {
@@ -79,6 +85,18 @@ TEST(PairwiseGraph, TinySeriesAndCapacityGuard) {
         EXPECT_EQ(out, std::vector<double>(6, -7.0));
         EXPECT_EQ(outSets[0].degree, 99);
     }
+}
+
+TEST(PairwiseGraph, HugeDifferencesWrapIn32Bits) {
+    // trunc(3e9) is out of range: INT32_MIN, whose magnitude stays INT32_MIN;
+    // + 1 gives -2147483647 per node, and two of them add to 2 in 32 bits.
+    std::vector<double> x{3e9, 0}, out(6);
+    int n = 2, c = 1;
+    Z_HVA(x.data(), &n, &c, out.data());
+    EXPECT_EQ(outSets[1].weight, -2147483647.0);
+    EXPECT_EQ(out[1], 1.0);
+    Z_ZEMBA(x.data(), &n, out.data());
+    EXPECT_EQ(out[1], -2147483647.0);
 }
 
 TEST(PairwiseGraph, CostCountIsNotLimitedTo32Bits) {
