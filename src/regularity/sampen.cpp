@@ -27,7 +27,7 @@ inline void walkRuns(const double* x, int n, double r, Pair&& pair, Row&& row) {
         const int len = n - 1 - i;
         for (int d = 0; d < len; ++d) {
             const double xj = xs[d];
-            // y - xj is exactly -(xj - y); a NaN fails both tests.
+            // both tests strict; a NaN fails them
             const int32_t keep = -static_cast<int32_t>((r > xj - y) & (r > y - xj));
             const int32_t v = (run[d] + 1) & keep;
             run[d] = v;
