@@ -153,3 +153,8 @@ TEST(FastDPE, AgreesWithDelayPermutationEntropyOnTieFreeData) {
     calculateDelayPermutationEntropy(x.data(), &n, &m, &tau, &s);
     EXPECT_NEAR(runFast(x, 4, 1) * 3, s, 1e-12);
 }
+
+TEST(FastDPE, HugeDelayFindsNoWindowInsteadOfWrapping) {
+    DPE_Sort[0] = 0;
+    EXPECT_EQ(runFast({1, 5, 2, 4, 3, 6, 0, 7, 9, 8}, 3, 2147483647), 0.0);
+}

@@ -280,3 +280,15 @@ TEST(DDPE, UnitDelayIsThePermutationEntropyBeforeNormalising) {
     calculatePermutationEntropy(x.data(), &n, &m, &p);
     EXPECT_NEAR(d, p * std::log(6.0), 1e-12);
 }
+
+TEST(DelayPermutationEntropy, HugeDelaysFindNoWindowInsteadOfWrapping) {
+    double x[] = {1, 5, 2, 4, 3, 6, 0, 7, 9, 8};
+    int n = 10, m = 3, tau = 2147483647;
+    double r = 1;
+    calculateDelayPermutationEntropy(x, &n, &m, &tau, &r);
+    EXPECT_EQ(r, 0.0);
+    m = 3, r = 1;
+    DDPE(x, &n, &m, &tau, &r);
+    EXPECT_EQ(r, 0.0);
+    EXPECT_EQ(m, 2);
+}
