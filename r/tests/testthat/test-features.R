@@ -88,7 +88,7 @@ test_that("a real trial loads with names, group and condition", {
   t <- load_trial(file.path(data_dir, "co2a0000364.rd.000"))
   expect_equal(dim(t$data), c(64L, 256L))
   expect_equal(t$channels[1:3], c("FP1", "FP2", "F7"))
-  expect_equal(t$data[1, 1], -8.921)
+  expect_equal(unname(t$data[1, 1]), -8.921)
   expect_equal(c(t$group, t$condition, t$error), c("a", 1, FALSE))
   expect_equal(load_trial(file.path(data_dir, "co2c0000337.rd.021"))$condition, 3)
 })
