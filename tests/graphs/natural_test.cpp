@@ -198,3 +198,11 @@ TEST(NaturalVisibility, OversizedOrNegativeLengthReturnsZeroAndTouchesNothing) {
         EXPECT_EQ(SlopMatrix[0][1], -7.0);
     }
 }
+
+TEST(NaturalVisibility, NaNSlopeHidesFartherSamplesAndWeightsWrapLikeTheMachine) {
+    // The NaN running maximum is never exceeded; trunc of NaN is INT32_MIN,
+    // whose absolute value wraps to itself, so the edge weighs INT32_MIN + 1.
+    Call c = callGraph(Routine::Fast, {0, std::nan(""), 1, 2}, 0, 1, 8);
+    const int heavy = -2147483647;
+    EXPECT_EQ(c.out, (std::vector<int>{1, 2, 2, 1, heavy, INT32_MIN, heavy + 2, 2}));
+}
