@@ -389,7 +389,9 @@ TEST(LoaderBounds, SampleIndexOutsideTheTrialIsSkipped) {
     EXPECT_EQ(myData.samples[0][255], -4.0);
     EXPECT_EQ(myData.samples[1][0], -4.0);
     for (int s = 0; s < 1024; ++s) {
-        if (s != 3) ASSERT_EQ(myData.samples[0][s], -4.0);
+        if (s != 3) {
+            ASSERT_EQ(myData.samples[0][s], -4.0);
+        }
     }
 }
 
