@@ -1,0 +1,463 @@
+"""Batch feature extraction over a data set of EEG trial files.
+
+From a folder laid out as the alcoholism data set distributes it
+(``<subject>/<subject>.rd.NNN[.gz]``), a flat folder of trial files, or a list
+of files, computes named per-channel features for every trial x channel and
+returns a tidy pandas DataFrame (one row per trial and channel, rows sorted by
+subject, trial number, file name and channel position).
+
+The library keeps process-wide buffers, so work is spread over processes, one
+library instance each, never over threads: a local process pool ('spawn') by
+default, or a Dask distributed cluster given its scheduler address. Every
+engine gives the same table, row for row and bit for bit.
+
+Command line: ``python3 -m zemba.batch SOURCE... -o features.csv`` (or
+``scripts/zemba-batch``); ``--help`` lists the options.
+"""
+import argparse
+import math
+import os
+import re
+import sys
+import time
+import warnings
+from collections import namedtuple
+from pathlib import Path
+
+import numpy as np
+
+__all__ = ["FEATURES", "DEFAULT_FEATURES", "BatchResult", "SkippedFile", "find_trials", "extract",
+           "write_table", "make_figures", "main"]
+
+GROUPS = {"a": "alcoholic", "c": "control"}
+SIMILARITY = ("match", "mi")
+MAX_DEGREE_BIN = 40          # degrees above this are counted in the last bin
+
+SkippedFile = namedtuple("SkippedFile", "path reason")
+
+
+class BatchResult(namedtuple("BatchResult", "table skipped degree_counts similarity channels")):
+    """table: DataFrame (subject, group, condition, trial, file, channel, features...);
+    skipped: list of SkippedFile; degree_counts: {group: node counts per degree
+    0..MAX_DEGREE_BIN (last bin: that degree or more)} of the horizontal
+    visibility graphs; similarity: {group: channels x channels mean pair
+    similarity} or None; channels: channel names in table order."""
+
+
+# ---- feature registry -------------------------------------------------------
+# Each entry maps a trial's data (channels x samples, microvolts) and its
+# sampling rate to {column: one value per channel}.
+
+def _divergence(x, fs):
+    import zemba
+    d = zemba.divergence_features(x)
+    return {f"div_{k}": getattr(d, k) for k in d._fields}
+
+
+def _band_powers(x, fs):
+    import zemba
+    b = zemba.band_powers(x, fs=fs)
+    return {f"power_{k}": getattr(b, k) for k in b._fields}
+
+
+def _permutation_entropy(x, fs):
+    import zemba
+    return {"perm_entropy": zemba.permutation_entropy(x, m=4)}
+
+
+def _delay_permutation_entropy(x, fs):
+    import zemba
+    return {"delay_perm_entropy": zemba.delay_permutation_entropy(x, m=4, tau=1)}
+
+
+def _sample_entropy(x, fs):
+    import zemba
+    return {"sample_entropy": zemba.sample_entropy(x, m=2, r=0.2)[:, 2]}
+
+
+def _mean_degree(x, fs):
+    import zemba
+    h = zemba.hva(x)
+    return {"mean_degree": h.mean_degree, "mean_weight": h.mean_weight}
+
+
+def _degree_entropy(x, fs):
+    import zemba
+    return {"degree_entropy": zemba.degree_entropy(x)}
+
+
+def _hvg_stack(x, fs):
+    import zemba
+    h = zemba.hvg_stack(x)
+    return {f"stack_{k}": np.asarray(getattr(h, k), dtype=np.float64) for k in h._fields}
+
+
+FEATURES = {
+    "divergence": _divergence,
+    "band_powers": _band_powers,
+    "permutation_entropy": _permutation_entropy,
+    "delay_permutation_entropy": _delay_permutation_entropy,
+    "sample_entropy": _sample_entropy,
+    "mean_degree": _mean_degree,
+    "degree_entropy": _degree_entropy,
+    "hvg_stack": _hvg_stack,
+}
+DEFAULT_FEATURES = ("divergence", "band_powers", "permutation_entropy", "sample_entropy", "mean_degree")
+
+FEATURE_HELP = {
+    "divergence": "backward/forward divergence of the directed visibility graph (7 columns div_*)",
+    "band_powers": "Burg band powers delta..gamma (power_*)",
+    "permutation_entropy": "permutation entropy, m=4 (perm_entropy)",
+    "delay_permutation_entropy": "delay permutation entropy, m=4, tau=1 (delay_perm_entropy)",
+    "sample_entropy": "sample entropy, m=2, r=0.2 sd (sample_entropy)",
+    "mean_degree": "mean degree and weight of the horizontal visibility graph",
+    "degree_entropy": "entropy of the visibility-graph degree sequence",
+    "hvg_stack": "stack-built visibility graph summary (7 columns stack_*)",
+}
+
+
+def _resolve(features):
+    """[(name, callable)] from names of FEATURES or module-level callables."""
+    if features is None:
+        features = DEFAULT_FEATURES
+    if isinstance(features, str):
+        features = [f for f in features.split(",") if f]
+    out = []
+    for f in features:
+        if callable(f):
+            out.append((getattr(f, "__name__", repr(f)), f))
+        elif f in FEATURES:
+            out.append((f, FEATURES[f]))
+        else:
+            raise ValueError(f"unknown feature {f!r}; known: {', '.join(FEATURES)}")
+    if not out:
+        raise ValueError("no feature chosen")
+    return out
+
+
+# ---- finding trial files ----------------------------------------------------
+
+_TRIAL_NAME = re.compile(r"\.rd\.(\d+)(\.gz)?$")
+
+
+def find_trials(source):
+    """Trial files of a data-set folder (subject subfolders), a flat folder, a
+    single file, or a list of any of these; sorted by path, duplicates removed."""
+    items = [source] if isinstance(source, (str, os.PathLike)) else list(source)
+    found = []
+    for item in items:
+        p = Path(item)
+        if p.is_dir():
+            found.extend(f for f in p.rglob("*") if f.is_file() and _TRIAL_NAME.search(f.name))
+        elif p.exists() or _TRIAL_NAME.search(p.name):
+            found.append(p)   # a missing listed file is reported as skipped
+        else:
+            raise FileNotFoundError(f"{p} is neither a trial file nor a folder")
+    seen, files = set(), []
+    for f in sorted(found, key=lambda f: str(f)):
+        key = str(f.resolve()) if f.exists() else str(f)
+        if key not in seen:
+            seen.add(key)
+            files.append(f)
+    return files
+
+
+def _shard(files, shard):
+    if shard is None:
+        return files
+    k, n = _parse_shard(shard)
+    return files[k::n]
+
+
+def _parse_shard(shard):
+    if isinstance(shard, str):
+        m = re.fullmatch(r"\s*(\d+)\s*/\s*(\d+)\s*", shard)
+        if not m:
+            raise ValueError(f"shard {shard!r} is not K/N")
+        shard = (int(m.group(1)), int(m.group(2)))
+    k, n = shard
+    if n < 1 or not 0 <= k < n:
+        raise ValueError(f"shard {k}/{n}: need N >= 1 and 0 <= K < N")
+    return k, n
+
+
+# ---- work done in a worker process -----------------------------------------
+
+def _similarity(data, kind):
+    """Channels x channels pair similarity of one trial's degree sequences
+    (upper triangle computed, mirrored; diagonal NaN)."""
+    import zemba
+    n = data.shape[0]
+    mat = np.full((n, n), np.nan)
+    if kind == "match":
+        deg = zemba.hvg_degrees(data).degree
+        pair = zemba.hvg_similarity
+    else:
+        deg = zemba.hvg_degrees(data, inverted=True).degree.astype(np.float64)
+        pair = zemba.mutual_information
+    for a in range(n - 1):
+        for b in range(a + 1, n):
+            mat[a, b] = mat[b, a] = pair(deg[a], deg[b])
+    return mat
+
+
+def _one_trial(path, features, similarity):
+    import zemba
+    try:
+        t = zemba.load_trial(path)
+    except zemba.TrialFileError as e:
+        return ("skip", str(path), str(e))
+    if t.error:
+        return ("skip", str(path), "trial marked as an error trial (\"err\" in its condition line)")
+    fs = 256.0
+    cols = {}
+    for name, fn in features:
+        for col, vals in fn(t.data, fs).items():
+            vals = np.asarray(vals, dtype=np.float64)
+            if vals.shape != (t.data.shape[0],):
+                raise ValueError(f"feature {name} column {col} gave shape {vals.shape}, "
+                                 f"one value per channel expected")
+            cols[col] = vals
+    deg = zemba.hvg_degrees(t.data).degree
+    counts = np.bincount(np.minimum(deg.ravel(), MAX_DEGREE_BIN), minlength=MAX_DEGREE_BIN + 1)
+    meta = {"subject": t.subject, "group": GROUPS.get(t.group, t.group),
+            "condition": zemba.CONDITIONS.get(t.condition, str(t.condition)), "trial": t.trial,
+            "file": Path(path).name}
+    sim = _similarity(t.data, similarity) if similarity else None
+    return ("ok", str(path), meta, t.channels, cols, counts, sim)
+
+
+def _run_chunk(paths, features, similarity):
+    """Work unit of a worker: results of a few trial files, in order."""
+    return [_one_trial(p, _resolve(features), similarity) for p in paths]
+
+
+# ---- engines ----------------------------------------------------------------
+
+def _chunks(files, workers):
+    size = max(1, min(8, len(files) // max(1, 4 * workers)))
+    return [[str(f) for f in files[i:i + size]] for i in range(0, len(files), size)]
+
+
+def _progress(total, enabled):
+    if enabled is None:
+        enabled = sys.stderr.isatty()
+    if not enabled:
+        return None
+    from tqdm import tqdm
+    return tqdm(total=total, unit="trial", desc="zemba batch", file=sys.stderr, smoothing=0.1)
+
+
+def _serial(chunks, features, similarity):
+    for i, c in enumerate(chunks):
+        yield i, _run_chunk(c, features, similarity)
+
+
+def _local(chunks, features, similarity, workers):
+    from concurrent.futures import ProcessPoolExecutor, as_completed
+    import multiprocessing
+    ctx = multiprocessing.get_context("spawn")
+    with ProcessPoolExecutor(max_workers=workers, mp_context=ctx) as pool:
+        futs = {pool.submit(_run_chunk, c, features, similarity): i for i, c in enumerate(chunks)}
+        for f in as_completed(futs):
+            yield futs[f], f.result()
+
+
+def _dask(chunks, features, similarity, scheduler):
+    from distributed import Client, as_completed
+    own = not isinstance(scheduler, Client)
+    client = Client(scheduler) if own else scheduler
+    try:
+        futs = [client.submit(_run_chunk, c, features, similarity, pure=False) for c in chunks]
+        index = {f.key: i for i, f in enumerate(futs)}
+        for f in as_completed(futs):
+            res = f.result()
+            i = index[f.key]
+            f.release()
+            yield i, res
+    finally:
+        if own:
+            client.close()
+
+
+def extract(source, features=None, *, workers=None, scheduler=None, progress=None, shard=None,
+            similarity=None):
+    """Features of every trial x channel of `source` (see find_trials).
+
+    features: names from FEATURES (default DEFAULT_FEATURES), or module-level
+    callables f(data, fs) -> {column: values per channel}. workers: local worker
+    processes (default: the machine's cores; 0 computes in this process).
+    scheduler: a Dask scheduler address ('tcp://host:8786') or a
+    distributed.Client; its workers must be processes (one thread each gives
+    full use: calls on one library instance are serialised). progress: tqdm bar
+    on stderr (default: when stderr is a terminal). shard: 'K/N' keeps every
+    Nth trial file starting at the Kth (0-based) of the sorted list.
+    similarity: 'match' (visibility-graph matching of degree sequences) or
+    'mi' (mutual information of degree sequences) to average channel-pair
+    similarity matrices per group. Unreadable, empty, truncated and error
+    trials are skipped, listed in the result and warned about."""
+    feats = _resolve(features)
+    spec = [n if n in FEATURES and FEATURES[n] is f else f for n, f in feats]
+    if similarity is not None and similarity not in SIMILARITY:
+        raise ValueError(f"similarity must be one of {SIMILARITY} or None, not {similarity!r}")
+    files = _shard(find_trials(source), shard)
+    if workers is None:
+        workers = os.cpu_count() or 1
+    if scheduler is None and workers < 0:
+        raise ValueError(f"workers={workers} must be >= 0")
+    chunks = _chunks(files, 1 if scheduler is None and workers == 0 else max(1, workers))
+    if scheduler is not None:
+        stream = _dask(chunks, spec, similarity, scheduler)
+    elif workers == 0 or not chunks:
+        stream = _serial(chunks, spec, similarity)
+    else:
+        stream = _local(chunks, spec, similarity, min(workers, len(chunks)))
+
+    bar = _progress(len(files), progress)
+    done, ready, nxt, sims = [], {}, 0, {}
+    try:
+        for i, res in stream:
+            ready[i] = res
+            if bar is not None:
+                bar.update(len(res))
+            while nxt in ready:           # fold in file order: sums do not depend on timing
+                for r in ready.pop(nxt):
+                    if r[0] == "ok" and r[6] is not None:
+                        s, k = sims.get(r[2]["group"], (0.0, 0))
+                        sims[r[2]["group"]] = (s + r[6], k + 1)
+                        r = r[:6] + (None,)
+                    done.append(r)
+                nxt += 1
+    finally:
+        if bar is not None:
+            bar.close()
+    res = _assemble(done)
+    means = {g: s / k for g, (s, k) in sorted(sims.items())} if similarity else None
+    return res._replace(similarity=means)
+
+
+def _assemble(results):
+    import pandas as pd
+    skipped = [SkippedFile(r[1], r[2]) for r in results if r[0] == "skip"]
+    ok = [r for r in results if r[0] == "ok"]
+    if skipped:
+        shown = "; ".join(f"{Path(s.path).name}: {s.reason}" for s in skipped[:5])
+        more = f" (and {len(skipped) - 5} more)" if len(skipped) > 5 else ""
+        warnings.warn(f"{len(skipped)} trial file(s) skipped: {shown}{more}", stacklevel=3)
+    ok.sort(key=lambda r: (r[2]["subject"], r[2]["trial"] if r[2]["trial"] is not None else -1,
+                           r[2]["file"], r[1]))
+    frames, counts, channels = [], {}, []
+    for _, path, meta, chans, cols, deg, _ in ok:
+        channels = channels or list(chans)
+        n = len(chans)
+        frame = {k: [v] * n for k, v in meta.items()}
+        frame["channel"] = list(chans)
+        frame.update(cols)
+        frames.append(pd.DataFrame(frame))
+        counts[meta["group"]] = counts.get(meta["group"], 0) + deg
+    base = ["subject", "group", "condition", "trial", "file", "channel"]
+    if frames:
+        table = pd.concat(frames, ignore_index=True)
+    else:
+        table = pd.DataFrame({c: pd.Series(dtype=object) for c in base})
+    table["trial"] = table["trial"].astype("Int64")
+    return BatchResult(table, skipped, dict(sorted(counts.items())), None, channels)
+
+
+# ---- output -----------------------------------------------------------------
+
+def write_table(table, path):
+    """Write the feature table as CSV, or as Parquet for a '.parquet' name
+    (needs pyarrow or fastparquet; Debian 12 packages neither)."""
+    path = Path(path)
+    if path.suffix.lower() in (".parquet", ".pq"):
+        engine = None
+        for mod in ("pyarrow", "fastparquet"):
+            try:
+                __import__(mod)
+                engine = mod
+                break
+            except ImportError:
+                pass
+        if engine is None:
+            raise RuntimeError(f"cannot write {path}: Parquet output needs the pyarrow or fastparquet "
+                               "package, and Debian 12 packages neither; write a .csv file instead "
+                               "(or install one of them with pip)")
+        table.to_parquet(path, engine=engine, index=False)
+    else:
+        table.to_csv(path, index=False)
+    return path
+
+
+def make_figures(result, folder):
+    """PNG figures of a BatchResult in `folder`: degree distributions per
+    group, band powers per channel and group (when computed), channel
+    similarity per group (when computed). Returns the paths written."""
+    from . import figures
+    return figures.write_all(result, folder)
+
+
+# ---- command line -----------------------------------------------------------
+
+def _parser():
+    p = argparse.ArgumentParser(
+        prog="zemba-batch",
+        description="Per-channel features of every trial file of an EEG data set, as a CSV table.")
+    p.add_argument("source", nargs="*", help="data-set folder(s) (subject subfolders or flat) or trial files")
+    p.add_argument("-o", "--output", help="table to write (.csv; .parquet when pyarrow/fastparquet is installed)")
+    p.add_argument("-f", "--features", default=",".join(DEFAULT_FEATURES),
+                   help="comma-separated feature names (default: %(default)s); --list-features shows all")
+    p.add_argument("-j", "--workers", type=int, default=None,
+                   help="local worker processes (default: number of cores; 0 = in this process)")
+    p.add_argument("--scheduler", help="Dask scheduler address, e.g. tcp://host:8786 (instead of local workers)")
+    p.add_argument("--shard", help="K/N: only every Nth trial file, starting at the Kth (0-based), "
+                                   "of the sorted file list")
+    p.add_argument("--figures", metavar="DIR", help="also write PNG figures into DIR")
+    p.add_argument("--similarity", choices=SIMILARITY, default=None,
+                   help="channel-pair similarity for the figure (default with --figures: match)")
+    p.add_argument("--skipped", metavar="FILE", help="write the skipped files and reasons as CSV")
+    p.add_argument("--no-progress", action="store_true", help="no progress bar")
+    p.add_argument("--list-features", action="store_true", help="list the feature names and exit")
+    return p
+
+
+def main(argv=None):
+    args = _parser().parse_args(argv)
+    if args.list_features:
+        for name in FEATURES:
+            print(f"{name:28s} {FEATURE_HELP.get(name, '')}")
+        return 0
+    if not args.source:
+        _parser().error("no source given")
+    if not args.output and not args.figures:
+        _parser().error("nothing to write: give -o FILE and/or --figures DIR")
+    similarity = args.similarity or ("match" if args.figures else None)
+    t0 = time.time()
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")   # skipped files are listed below instead
+        res = extract(args.source, args.features, workers=args.workers, scheduler=args.scheduler,
+                      progress=False if args.no_progress else None, shard=args.shard,
+                      similarity=similarity)
+    for s in res.skipped:
+        print(f"zemba-batch: skipped {s.path}: {s.reason}", file=sys.stderr)
+    if args.skipped:
+        import pandas as pd
+        pd.DataFrame(res.skipped, columns=["path", "reason"]).to_csv(args.skipped, index=False)
+    n_trials = res.table["file"].nunique() if len(res.table) else 0
+    try:
+        if args.output:
+            write_table(res.table, args.output)
+        if args.figures:
+            for f in make_figures(res, args.figures):
+                print(f"zemba-batch: wrote {f}", file=sys.stderr)
+    except RuntimeError as e:
+        print(f"zemba-batch: {e}", file=sys.stderr)
+        return 2
+    print(f"zemba-batch: {n_trials} trials, {len(res.table)} rows, {len(res.skipped)} skipped, "
+          f"{time.time() - t0:.1f} s" + (f" -> {args.output}" if args.output else ""), file=sys.stderr)
+    return 0
+
+
+if __name__ == "__main__":
+    from zemba.batch import main as _main   # workers pickle zemba.batch functions, not __main__ ones
+    sys.exit(_main())
