@@ -13,4 +13,13 @@ from .eeg import (Trial, TrialFileError, load_trial, load_subject, load_alcohol,
 
 __all__ = ["LOCK", "set_diagnostics", "get_diagnostics", "last_diagnostics", "library_path", "lib",
            "Trial", "TrialFileError", "load_trial", "load_subject", "load_alcohol", "trial_divergence",
-           "loaded_table", "run_hvgs", "run_mi", "CONDITIONS"] + list(_fa)
+           "loaded_table", "run_hvgs", "run_mi", "CONDITIONS", "batch"] + list(_fa)
+
+
+def __getattr__(name):
+    # zemba.batch (data-set scale: zemba.batch.extract(folder) -> feature table) loads on first use,
+    # so that `python3 -m zemba.batch` runs it as a fresh module.
+    if name == "batch":
+        import importlib
+        return importlib.import_module(".batch", __name__)
+    raise AttributeError(f"module 'zemba' has no attribute {name!r}")

@@ -36,12 +36,13 @@ MAX_DEGREE_BIN = 40          # degrees above this are counted in the last bin
 SkippedFile = namedtuple("SkippedFile", "path reason")
 
 
-class BatchResult(namedtuple("BatchResult", "table skipped degree_counts similarity channels")):
+class BatchResult(namedtuple("BatchResult", "table skipped degree_counts similarity channels similarity_kind")):
     """table: DataFrame (subject, group, condition, trial, file, channel, features...);
     skipped: list of SkippedFile; degree_counts: {group: node counts per degree
     0..MAX_DEGREE_BIN (last bin: that degree or more)} of the horizontal
     visibility graphs; similarity: {group: channels x channels mean pair
-    similarity} or None; channels: channel names in table order."""
+    similarity} or None; channels: channel names in table order;
+    similarity_kind: 'match', 'mi' or None."""
 
 
 # ---- feature registry -------------------------------------------------------
@@ -185,19 +186,36 @@ def _parse_shard(shard):
 
 def _similarity(data, kind):
     """Channels x channels pair similarity of one trial's degree sequences
-    (upper triangle computed, mirrored; diagonal NaN)."""
+    (upper triangle computed, mirrored; diagonal NaN). The pair routine is
+    called directly: the per-call checks of the wrappers hold for every pair
+    once they hold for the trial (int32 degrees, few states)."""
+    import ctypes
     import zemba
-    n = data.shape[0]
+    from ._lib import func
+    n, length = data.shape
     mat = np.full((n, n), np.nan)
     if kind == "match":
-        deg = zemba.hvg_degrees(data).degree
-        pair = zemba.hvg_similarity
+        deg = np.ascontiguousarray(zemba.hvg_degrees(data).degree, dtype=np.int32)
+        fn = func("Z_HVG_Match3")
+        ptr = [deg[c].ctypes.data_as(ctypes.POINTER(ctypes.c_int)) for c in range(n)]
+        pair = lambda a, b: fn(ptr[a], ptr[b], length)
     else:
-        deg = zemba.hvg_degrees(data, inverted=True).degree.astype(np.float64)
-        pair = zemba.mutual_information
+        deg = np.ascontiguousarray(zemba.hvg_degrees(data, inverted=True).degree, dtype=np.float64)
+        if n > 1:
+            zemba.mutual_information(deg[0], deg[1])   # validates sizes and state counts
+        span = int(deg.max() - deg.min()) + 1 if deg.size else 1
+        if span * span > 4096:
+            raise ValueError(f"degree range {span} too wide for mutual information")
+        fn = func("calculateMutualInformation")
+        ptr = [deg[c].ctypes.data_as(ctypes.POINTER(ctypes.c_double)) for c in range(n)]
+        size, out = ctypes.c_int(length), ctypes.c_double()
+
+        def pair(a, b):
+            fn(ptr[a], ptr[b], ctypes.byref(size), ctypes.byref(out))
+            return out.value
     for a in range(n - 1):
         for b in range(a + 1, n):
-            mat[a, b] = mat[b, a] = pair(deg[a], deg[b])
+            mat[a, b] = mat[b, a] = pair(a, b)
     return mat
 
 
@@ -228,8 +246,12 @@ def _one_trial(path, features, similarity):
 
 
 def _run_chunk(paths, features, similarity):
-    """Work unit of a worker: results of a few trial files, in order."""
-    return [_one_trial(p, _resolve(features), similarity) for p in paths]
+    """Work unit of a worker: results of a few trial files, in order. One
+    library lock and one diagnostics redirection span the whole chunk."""
+    from ._lib import calling
+    feats = _resolve(features)
+    with calling():
+        return [_one_trial(p, feats, similarity) for p in paths]
 
 
 # ---- engines ----------------------------------------------------------------
@@ -333,7 +355,7 @@ def extract(source, features=None, *, workers=None, scheduler=None, progress=Non
             bar.close()
     res = _assemble(done)
     means = {g: s / k for g, (s, k) in sorted(sims.items())} if similarity else None
-    return res._replace(similarity=means)
+    return res._replace(similarity=means, similarity_kind=similarity)
 
 
 def _assemble(results):
@@ -361,7 +383,7 @@ def _assemble(results):
     else:
         table = pd.DataFrame({c: pd.Series(dtype=object) for c in base})
     table["trial"] = table["trial"].astype("Int64")
-    return BatchResult(table, skipped, dict(sorted(counts.items())), None, channels)
+    return BatchResult(table, skipped, dict(sorted(counts.items())), None, channels, None)
 
 
 # ---- output -----------------------------------------------------------------
@@ -394,7 +416,7 @@ def make_figures(result, folder):
     group, band powers per channel and group (when computed), channel
     similarity per group (when computed). Returns the paths written."""
     from . import figures
-    return figures.write_all(result, folder)
+    return figures.write_all(result, folder, result.similarity_kind or "match")
 
 
 # ---- command line -----------------------------------------------------------

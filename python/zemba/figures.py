@@ -1,0 +1,131 @@
+"""PNG figures of a batch result: visibility-graph degree distributions per
+group, band powers per channel and group, channel-pair similarity per group."""
+from pathlib import Path
+
+import numpy as np
+
+BAND_LABELS = {"delta": "delta 0.5-4 Hz", "theta": "theta 4-8 Hz", "alpha": "alpha 8-13 Hz",
+               "beta": "beta 13-30 Hz", "gamma": "gamma 30-60 Hz"}
+GROUP_COLOURS = {"alcoholic": "#c0392b", "control": "#2471a3"}
+
+
+def _plt():
+    import matplotlib
+    matplotlib.use("Agg", force=True)
+    import matplotlib.pyplot as plt
+    return plt
+
+
+def _colour(group, i):
+    return GROUP_COLOURS.get(group, f"C{i}")
+
+
+def _trials_per_group(table):
+    if not len(table):
+        return {}
+    return table.groupby("group")["file"].nunique().to_dict()
+
+
+def degree_distribution(result, path):
+    """P(k) of the horizontal visibility graphs, all trials and channels of a
+    group pooled, on a log scale, with the uncorrelated-noise law
+    P(k) = (1/3)(2/3)^(k-2) for reference."""
+    plt = _plt()
+    fig, ax = plt.subplots(figsize=(7.5, 5), dpi=110)
+    n_trials = _trials_per_group(result.table)
+    kmax = 2
+    for i, (g, counts) in enumerate(result.degree_counts.items()):
+        counts = np.asarray(counts, dtype=np.float64)
+        p = counts / counts.sum()
+        k = np.nonzero(p)[0]
+        kmax = max(kmax, int(k.max()))
+        ax.semilogy(k, p[k], "o-", ms=4, lw=1.5, color=_colour(g, i),
+                    label=f"{g} ({n_trials.get(g, 0)} trials, {int(counts.sum()):,} nodes)")
+    k = np.arange(2, kmax + 1)
+    ax.semilogy(k, (1 / 3) * (2 / 3) ** (k - 2), "--", color="0.45", lw=1.2,
+                label="uncorrelated noise: (1/3)(2/3)$^{k-2}$")
+    ax.set_xlabel("degree k")
+    ax.set_ylabel("share of nodes P(k)")
+    ax.set_title("Horizontal visibility graph degree distribution per group")
+    ax.set_xlim(0, kmax + 1)
+    ax.xaxis.set_major_locator(plt.MaxNLocator(integer=True))
+    ax.grid(True, which="major", alpha=0.3)
+    ax.legend(frameon=False, fontsize=9)
+    fig.tight_layout()
+    fig.savefig(path)
+    plt.close(fig)
+    return path
+
+
+def band_powers(result, path):
+    """Mean band power (log scale) per channel, one panel per band, one line per group."""
+    table = result.table
+    cols = [c for c in table.columns if c.startswith("power_")]
+    if not cols:
+        return None
+    plt = _plt()
+    channels = result.channels or list(dict.fromkeys(table["channel"]))
+    fig, axes = plt.subplots(len(cols), 1, figsize=(13, 2.3 * len(cols) + 0.8), dpi=100, sharex=True)
+    axes = np.atleast_1d(axes)
+    x = np.arange(len(channels))
+    n_trials = _trials_per_group(table)
+    for ax, col in zip(axes, cols):
+        for i, (g, sub) in enumerate(table.groupby("group", sort=True)):
+            v = sub.assign(_p=sub[col].where(sub[col] > 0)).groupby("channel")["_p"].mean()
+            v = v.reindex(channels)
+            ax.plot(x, v.to_numpy(), "o-", ms=3, lw=1.2, color=_colour(g, i),
+                    label=f"{g} ({n_trials.get(g, 0)} trials)")
+        ax.set_yscale("log")
+        ax.set_ylabel(BAND_LABELS.get(col[6:], col) + "\n(uV$^2$)", fontsize=9)
+        ax.grid(True, axis="y", alpha=0.3)
+        ax.grid(True, axis="x", alpha=0.12)
+    axes[0].legend(frameon=False, fontsize=9, ncol=2, loc="upper right")
+    axes[0].set_title("Band power per channel (Burg spectrum, mean over trials; flat channels left out)")
+    axes[-1].set_xticks(x)
+    axes[-1].set_xticklabels(channels, rotation=90, fontsize=7)
+    axes[-1].set_xlim(-0.7, len(channels) - 0.3)
+    fig.tight_layout()
+    fig.savefig(path)
+    plt.close(fig)
+    return path
+
+
+def channel_similarity(result, path, kind="match"):
+    """Channels x channels mean pair similarity per group, as heat maps."""
+    if not result.similarity:
+        return None
+    plt = _plt()
+    groups = list(result.similarity)
+    mats = [result.similarity[g] for g in groups]
+    finite = np.concatenate([m[np.isfinite(m)] for m in mats])
+    lo, hi = (np.percentile(finite, 1), np.percentile(finite, 99)) if finite.size else (0, 1)
+    n = mats[0].shape[0]
+    channels = result.channels or [str(i) for i in range(n)]
+    fig, axes = plt.subplots(1, len(groups), figsize=(7.2 * len(groups) + 1.2, 7.4), dpi=100, squeeze=False)
+    n_trials = _trials_per_group(result.table)
+    for ax, g, m in zip(axes[0], groups, mats):
+        im = ax.imshow(np.ma.masked_invalid(m), vmin=lo, vmax=hi, cmap="viridis", interpolation="nearest")
+        ax.set_title(f"{g} ({n_trials.get(g, 0)} trials)")
+        ticks = np.arange(0, n, 2)
+        ax.set_xticks(ticks)
+        ax.set_xticklabels([channels[i] for i in ticks], rotation=90, fontsize=6)
+        ax.set_yticks(ticks)
+        ax.set_yticklabels([channels[i] for i in ticks], fontsize=6)
+    what = ("visibility-graph matching of degree sequences" if kind == "match"
+            else "mutual information of degree sequences (nats)")
+    fig.suptitle(f"Channel-pair similarity, mean over trials: {what}")
+    fig.tight_layout(rect=(0, 0, 0.93, 0.96))
+    cax = fig.add_axes((0.945, 0.15, 0.015, 0.7))
+    fig.colorbar(im, cax=cax)
+    fig.savefig(path)
+    plt.close(fig)
+    return path
+
+
+def write_all(result, folder, kind="match"):
+    folder = Path(folder)
+    folder.mkdir(parents=True, exist_ok=True)
+    out = [degree_distribution(result, folder / "degree_distribution.png"),
+           band_powers(result, folder / "band_powers.png"),
+           channel_similarity(result, folder / "channel_similarity.png", kind)]
+    return [p for p in out if p is not None]
