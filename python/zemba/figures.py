@@ -37,9 +37,10 @@ def degree_distribution(result, path):
     for i, (g, counts) in enumerate(result.degree_counts.items()):
         counts = np.asarray(counts, dtype=np.float64)
         p = counts / counts.sum()
-        k = np.nonzero(p)[0]
-        kmax = max(kmax, int(k.max()))
-        ax.semilogy(k, p[k], "o-", ms=4, lw=1.5, color=_colour(g, i),
+        seen = np.nonzero(p)[0]
+        kmax = max(kmax, int(seen.max()))
+        k = np.arange(int(seen.min()), int(seen.max()) + 1)
+        ax.semilogy(k, np.where(p[k] > 0, p[k], np.nan), "o-", ms=4, lw=1.5, color=_colour(g, i),
                     label=f"{g} ({n_trials.get(g, 0)} trials, {int(counts.sum()):,} nodes)")
     k = np.arange(2, kmax + 1)
     ax.semilogy(k, (1 / 3) * (2 / 3) ** (k - 2), "--", color="0.45", lw=1.2,
