@@ -49,7 +49,9 @@ def main():
     with tempfile.TemporaryDirectory() as tmp:
         folder = Path(tmp)
         n = make_dataset(folder, args.copies)
-        print(f"{n} trials x 64 channels, features: {args.features}; {os.cpu_count()} cores")
+        load = os.getloadavg()[0]
+        print(f"{n} trials x 64 channels, features: {args.features}; {os.cpu_count()} cores, "
+              f"load average {load:.1f} before the run (other work on the machine skews the speed-up)")
         base, ref = timed(folder, args.features, workers=0)
         print(f"in-process (workers=0): {base:7.2f} s  {n / base:7.1f} trials/s")
         first = None
