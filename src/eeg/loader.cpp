@@ -132,8 +132,8 @@ extern "C" void LoadAlcoholFile(char** paths, int* nFiles, int* select, void* /*
     out[1] = static_cast<double>(myData.condition[0]);
     const char opt = (option && option[0]) ? option[0][0] : '\0';
     if (opt == 'o' || opt == 'O') {
-        int row = *select - 1;
-        if (row < 0 || row >= ZEMBA_CHANNELS) row = 0;
+        const long long asked = static_cast<long long>(*select) - 1;  // INT_MIN must not wrap
+        const int row = (asked < 0 || asked >= ZEMBA_CHANNELS) ? 0 : static_cast<int>(asked);
         std::memcpy(out + 2, myData.samples[row], ZEMBA_TRIAL_SAMPLES * sizeof(double));
         return;
     }
