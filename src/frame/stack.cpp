@@ -1,15 +1,24 @@
 // The bounded integer stack of node indices (the shared instance is SortList1).
-// top < 0 means empty; pushes are not checked against the capacity: callers
-// never hold more indices than their series has samples.
+// top < 0 means empty. A push onto a full stack is dropped, and a record whose
+// top lies beyond its items reads as holding nothing (-1): no call touches
+// memory outside the record's items.
 #include "zemba.h"
 
 #include <cstdio>
 
+namespace {
+inline bool beyondItems(const stackT* s) { return s->top >= ZEMBA_SERIES_CAP; }
+}  // namespace
+
 int StackIsEmpty(stackT* s) { return s->top < 0 ? 1 : 0; }
 
-int StackTop(stackT* s) { return s->top < 0 ? -1 : s->items[s->top]; }
+int StackTop(stackT* s) { return (s->top < 0 || beyondItems(s)) ? -1 : s->items[s->top]; }
 
-void StackPush(stackT* s, int value) { s->items[++s->top] = value; }
+void StackPush(stackT* s, int value) {
+    if (s->top >= ZEMBA_SERIES_CAP - 1) return;
+    if (s->top < 0) s->top = -1;
+    s->items[++s->top] = value;
+}
 
 int StackPop(stackT* s) {
     if (s->top < 0) {
@@ -17,5 +26,6 @@ int StackPop(stackT* s) {
         std::fwrite(msg, 1, sizeof msg - 1, stderr);
         return -1;
     }
+    if (beyondItems(s)) return -1;
     return s->items[s->top--];
 }
