@@ -654,35 +654,34 @@ def _sampen_args(m, r):
     return m, float(r)
 
 
+def _run_length(routine, x, m, r, inplace, width, wrap=None):
+    """Calls one of the run-length sample-entropy routines on every row."""
+    rows, one = _writable_rows(x, inplace)
+    res = []
+    for row in rows:
+        if routine == "sampen2" and 2 * (m + 1) * row.size > 2 * SERIES_CAP:
+            raise ValueError(f"n={row.size} with m={m} exceeds the run tables (2(m+1)n <= {2 * SERIES_CAP})")
+        out = np.zeros(width)
+        with calling():
+            func(routine)(_pd(row), ctypes.byref(_ci(m)), ctypes.byref(_cd(r)), ctypes.byref(_ci(row.size)),
+                          _pd(out))
+        res.append(wrap(out) if wrap else out)
+    return _collect(res, one)
+
+
 def sample_entropy(x, m=2, r=0.2, inplace=False):
     """Sample entropy (nats) for template lengths q = 0..m by the run-length
     method, tolerance r in standard deviations (strict |d| < r). Returns m+1
     values per row. The series is z-scored by the routine: the caller's array
     only with ``inplace=True``."""
     m, r = _sampen_args(m, r)
-    rows, one = _writable_rows(x, inplace)
-    res = []
-    for row in rows:
-        out = np.zeros(m + 1)
-        with calling():
-            func("sampen_1")(_pd(row), ctypes.byref(_ci(m)), ctypes.byref(_cd(r)), ctypes.byref(_ci(row.size)),
-                             _pd(out))
-        res.append(out)
-    return _collect(res, one)
+    return _run_length("sampen_1", x, m, r, inplace, m + 1)
 
 
 def sampen(x, m=2, r=0.2, inplace=False):
     """The second run-length routine (prints its q = 0 value): m+1 values per row."""
     m, r = _sampen_args(m, r)
-    rows, one = _writable_rows(x, inplace)
-    res = []
-    for row in rows:
-        out = np.zeros(m + 1)
-        with calling():
-            func("sampen")(_pd(row), ctypes.byref(_ci(m)), ctypes.byref(_cd(r)), ctypes.byref(_ci(row.size)),
-                           _pd(out))
-        res.append(out)
-    return _collect(res, one)
+    return _run_length("sampen", x, m, r, inplace, m + 1)
 
 
 def sampen2(x, m=2, r=0.2, inplace=False):
@@ -690,17 +689,8 @@ def sampen2(x, m=2, r=0.2, inplace=False):
     m, r = _sampen_args(m, r)
     if (m + 1) * (m + 2) > SERIES_CAP:
         raise ValueError(f"m={m} is too large for the covariance table")
-    rows, one = _writable_rows(x, inplace)
-    res = []
-    for row in rows:
-        if 2 * (m + 1) * row.size > 2 * SERIES_CAP:
-            raise ValueError(f"n={row.size} with m={m} exceeds the run tables (2(m+1)n <= {2 * SERIES_CAP})")
-        out = np.zeros(2 * (m + 1))
-        with calling():
-            func("sampen2")(_pd(row), ctypes.byref(_ci(m)), ctypes.byref(_cd(r)), ctypes.byref(_ci(row.size)),
-                            _pd(out))
-        res.append(SampEn2(out[:m + 1].copy(), out[m + 1:].copy()))
-    return _collect(res, one)
+    return _run_length("sampen2", x, m, r, inplace, 2 * (m + 1),
+                       lambda out: SampEn2(out[:m + 1].copy(), out[m + 1:].copy()))
 
 
 def smen(x, m=2, r=0.2):
