@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -48,6 +49,42 @@ double factorialAsDouble(int L) {
     return std::ldexp(static_cast<double>(v), shift);
 }
 
+// Rise-fall patterns of up to kCodeBits steps counted as integer codes (bit k
+// set where step k does not rise). The entropy is then summed over a
+// string-to-count map built from the distinct patterns in order of first
+// appearance: the map ends up exactly as counting every window's string would
+// leave it, so the terms are added in the same order.
+constexpr int kCodeBits = 16;
+int32_t codeCount[1 << kCodeBits];  // zero between calls
+int32_t firstSeen[1 << kCodeBits];
+
+double riseFallEntropy(const double* x, int n, int L) {
+    const int windows = n - L;
+    const uint32_t top = 1u << (L - 1);
+    uint32_t code = 0;
+    for (int k = 0; k + 1 < L; ++k) code |= static_cast<uint32_t>(!(x[k + 1] > x[k])) << (k + 1);
+    int distinct = 0;
+    for (int i = 0; i < windows; ++i) {
+        code = (code >> 1) | (x[i + L] > x[i + L - 1] ? 0u : top);
+        if (codeCount[code]++ == 0) firstSeen[distinct++] = static_cast<int32_t>(code);
+    }
+    std::unordered_map<std::string, int> counts;
+    std::string p(static_cast<size_t>(L), '1');
+    for (int d = 0; d < distinct; ++d) {
+        const uint32_t c = static_cast<uint32_t>(firstSeen[d]);
+        for (int k = 0; k < L; ++k) p[k] = (c >> k) & 1u ? '1' : '0';
+        counts[p] = codeCount[c];
+        codeCount[c] = 0;
+    }
+    const double total = static_cast<double>(windows);
+    double h = 0.0;
+    for (const auto& entry : counts) {
+        const double q = entry.second / total;
+        h = h - std::log(q) * q;
+    }
+    return h;
+}
+
 }  // namespace
 
 void calculatePermutationEntropy(double* x, int* nPtr, int* mPtr, double* result) {
@@ -58,15 +95,20 @@ void calculatePermutationEntropy(double* x, int* nPtr, int* mPtr, double* result
     const int L = m - 1;
     *mPtr = L;
 
-    std::vector<std::string> patterns;
-    patterns.reserve(static_cast<size_t>(n - m) + 1);
-    for (int i = 0; i <= n - m; ++i) {
-        std::string p(static_cast<size_t>(L), '1');
-        for (int k = 0; k < L; ++k)
-            if (x[i + k + 1] > x[i + k]) p[k] = '0';
-        patterns.push_back(std::move(p));
+    double h;
+    if (L <= kCodeBits) {
+        h = riseFallEntropy(x, n, L);
+    } else {
+        std::vector<std::string> patterns;
+        patterns.reserve(static_cast<size_t>(n - m) + 1);
+        for (int i = 0; i <= n - m; ++i) {
+            std::string p(static_cast<size_t>(L), '1');
+            for (int k = 0; k < L; ++k)
+                if (x[i + k + 1] > x[i + k]) p[k] = '0';
+            patterns.push_back(std::move(p));
+        }
+        h = calculateShannonEntropy(patterns);
     }
-    const double h = calculateShannonEntropy(patterns);
     *result = h;
 
     double f;
