@@ -50,7 +50,7 @@ for t in "${targets[@]}"; do
     limit=(-max_total_time="$seconds" -print_final_stats=1)
   fi
   echo "== $t ${limit[*]}"
-  "$dir/$t" "${limit[@]}" -max_len=8192 -timeout=25 -rss_limit_mb=4096 \
+  "$dir/$t" "${limit[@]}" -max_len=8192 -timeout=120 -rss_limit_mb=4096 \
     -artifact_prefix="$dir/crashes/$t-" "$dir/corpus/$t" "fuzz/corpus/$t" || status=1
 done
 if [ $status -eq 0 ]; then echo "fuzz targets passed"; else echo "a fuzz target failed"; fi
