@@ -109,8 +109,9 @@ bool sortedLogSum(const double* x, int64_t T, int64_t m, double tol, double& S) 
     if (m < 1 || m > kColumns || T < 1 || T > kSortedCap || !(tol >= 0)) return false;
     double lo = x[0], hi = x[0];
     for (int64_t i = 0; i < T + m; ++i) {
-        if (!(x[i] >= lo)) lo = x[i];
-        if (!(x[i] <= hi)) hi = x[i];
+        if (std::isnan(x[i])) return false;  // NaN matches everything: no sorted order
+        if (x[i] < lo) lo = x[i];
+        if (x[i] > hi) hi = x[i];
     }
     if (!(hi - lo < 2147483648.0)) return false;  // NaN, infinities, 32-bit overflow
     if (tables.busy.test_and_set(std::memory_order_acquire)) return false;
