@@ -17,15 +17,15 @@ int memcof(double const* x, long nArg, long mArg, double& xms, double* d) {
     for (int32_t j = 0; j < n; ++j) p += x[j] * x[j];
     xms = p / n;
 
-    const int32_t last = n - 1;  // number of prediction errors
-    for (int32_t j = 0; j < last; ++j) {
+    const int64_t last = static_cast<int64_t>(n) - 1;  // prediction errors; n = INT32_MIN must not wrap
+    for (int64_t j = 0; j < last; ++j) {
         wk1[j] = x[j];
         wk2[j] = x[j + 1];
     }
     for (int32_t k = 0; k < m; ++k) {
         double num = 0.0, den = 0.0;
-        const int32_t len = last - k;
-        for (int32_t l = 0; l < len; ++l) {
+        const int64_t len = last - k;
+        for (int64_t l = 0; l < len; ++l) {
             num += wk1[l] * wk2[l];
             den += wk1[l] * wk1[l] + wk2[l] * wk2[l];
         }
@@ -36,7 +36,7 @@ int memcof(double const* x, long nArg, long mArg, double& xms, double* d) {
         if (k == m - 1) break;
         for (int32_t l = 0; l <= k; ++l) wkm[l] = d[l];
         const double r = wkm[k];
-        for (int32_t l = 0; l < len - 1; ++l) {
+        for (int64_t l = 0; l < len - 1; ++l) {
             wk1[l] -= r * wk2[l];
             wk2[l] = wk2[l + 1] - r * wk1[l + 1];
         }
