@@ -315,9 +315,10 @@ ZEMBA_API void LoadAlcoholFile(char** paths, int* nFiles, int* select, void* spa
 
 /* ---- C++-linkage exports (mangled names) ---------------------------------- */
 
-/* The bounded stack: StackTop/StackPop return -1 when empty; StackPop then
- * writes "Can't pop element from stack: stack is empty.\n" to stderr. Pushes are
- * not checked against the 12193-item capacity. */
+/* The bounded stack: StackTop/StackPop return -1 when empty (any negative
+ * top); StackPop then writes "Can't pop element from stack: stack is empty.\n"
+ * to stderr. A push onto a full stack (12193 items) is dropped; a top beyond
+ * the items reads as -1. */
 ZEMBA_API int StackIsEmpty(stackT* s);
 ZEMBA_API int StackTop(stackT* s);
 ZEMBA_API void StackPush(stackT* s, int value);

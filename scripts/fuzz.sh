@@ -9,6 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+scripts/deps.sh clang-14 libclang-rt-14-dev
 dir=${ZEMBA_FUZZ_DIR:-$root/build-fuzz}
 CC=${CC:-clang-14}
 CXX=${CXX:-clang++-14}
