@@ -319,7 +319,7 @@ def extract(source, features=None, *, workers=None, scheduler=None, progress=Non
     similarity matrices per group. Unreadable, empty, truncated and error
     trials are skipped, listed in the result and warned about."""
     feats = _resolve(features)
-    spec = [n if n in FEATURES and FEATURES[n] is f else f for n, f in feats]
+    plan = [n if n in FEATURES and FEATURES[n] is f else f for n, f in feats]
     if similarity is not None and similarity not in SIMILARITY:
         raise ValueError(f"similarity must be one of {SIMILARITY} or None, not {similarity!r}")
     files = _shard(find_trials(source), shard)
@@ -329,11 +329,11 @@ def extract(source, features=None, *, workers=None, scheduler=None, progress=Non
         raise ValueError(f"workers={workers} must be >= 0")
     chunks = _chunks(files, 1 if scheduler is None and workers == 0 else max(1, workers))
     if scheduler is not None:
-        stream = _dask(chunks, spec, similarity, scheduler)
+        stream = _dask(chunks, plan, similarity, scheduler)
     elif workers == 0 or not chunks:
-        stream = _serial(chunks, spec, similarity)
+        stream = _serial(chunks, plan, similarity)
     else:
-        stream = _local(chunks, spec, similarity, min(workers, len(chunks)))
+        stream = _local(chunks, plan, similarity, min(workers, len(chunks)))
 
     bar = _progress(len(files), progress)
     done, ready, nxt, sims = [], {}, 0, {}

@@ -55,9 +55,9 @@ test_that("mutual information matches a direct count and the raw call", {
 test_that("band powers match numerical integration of the order-one model spectrum", {
   x <- c(1.0, 0.5)  # n = 2 gives order 1: d = 2*x1*x2/(x1^2+x2^2), xms = mean(x^2)*(1-d^2)
   d <- 2 * x[1] * x[2] / sum(x^2); pm <- mean(x^2) * (1 - d^2)
-  spec <- function(f) pm / Mod(1 - d * exp(2i * pi * f))^2
+  spectrum <- function(f) pm / Mod(1 - d * exp(2i * pi * f))^2
   bands <- rbind(c(0.53, 4), c(4, 8), c(8, 13), c(13, 30), c(30, 60))
-  ref <- apply(bands, 1, function(b) 2 * integrate(spec, b[1] / 256, b[2] / 256, rel.tol = 1e-10)$value)
+  ref <- apply(bands, 1, function(b) 2 * integrate(spectrum, b[1] / 256, b[2] / 256, rel.tol = 1e-10)$value)
   raw <- .C("memse", x, 2L, 256, out = double(5))$out
   expect_equal(unname(band_powers(x, fs = 256)), ref, tolerance = 1e-5)
   expect_identical(unname(band_powers(x, fs = 256)), raw)
