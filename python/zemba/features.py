@@ -335,6 +335,14 @@ def natural_visibility_rev(x, tau=1, adjacency=False):
     return _nvg("getRevVGFast", x, tau, adjacency)
 
 
+def _vector_count(n, m, tau):
+    """Number of delay vectors of an n-sample series, checked against SlopMatrix."""
+    nv = n - m * tau + 1
+    if nv < 1 or nv > NODE_CAP:
+        raise ValueError(f"n={n}, m={m}, tau={tau} give {nv} delay vectors (1..{NODE_CAP} allowed)")
+    return nv
+
+
 def delay_embedding(x, m=2, tau=1):
     """Delay vectors (N x m, N = n - m*tau + 1) as laid out in SlopMatrix."""
     m = _check_int(m, "m", 1, NODE_CAP)
@@ -342,9 +350,7 @@ def delay_embedding(x, m=2, tau=1):
     rows, one = _rows(x)
     res = []
     for r in rows:
-        nv = r.size - m * tau + 1
-        if nv < 1 or nv > NODE_CAP:
-            raise ValueError(f"n={r.size}, m={m}, tau={tau} give {nv} delay vectors (1..{NODE_CAP} allowed)")
+        nv = _vector_count(r.size, m, tau)
         with calling():
             N = func("getRecurrenceMatrix")(_pd(r), r.size, m, tau)
             res.append(buffer("SlopMatrix", np.float64, (NODE_CAP, NODE_CAP))[:N, :m].copy())
@@ -359,9 +365,7 @@ def recurrence(x, m=2, tau=1):
     rows, one = _rows(x)
     res = []
     for r in rows:
-        nv = r.size - m * tau + 1
-        if nv < 1 or nv > NODE_CAP:
-            raise ValueError(f"n={r.size}, m={m}, tau={tau} give {nv} delay vectors (1..{NODE_CAP} allowed)")
+        nv = _vector_count(r.size, m, tau)
         out = np.zeros(nv * nv)
         with calling():
             func("getRecurrenceAdj")(_pd(r), ctypes.byref(_ci(r.size)), ctypes.byref(_ci(m)),
