@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "frame/arith.h"
+#include "regularity/moments.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -176,16 +177,7 @@ void AppEn1(double* x, int* nPtr, int* mPtr, double* rPtr, double* out) {
         *out = std::numeric_limits<double>::quiet_NaN();
         return;
     }
-    double sum = 0.0;
-    for (int i = 0; i < N; ++i) sum += x[i];
-    const double mean = sum / N;
-    double sq = 0.0;
-    for (int i = 0; i < N; ++i) {
-        const double c = x[i] - mean;
-        sq += c * c;
-    }
-    const double sd = std::sqrt(sq / N);
-    const double tol = zemba::trunc32(*rPtr) * sd;
+    const double tol = zemba::trunc32(*rPtr) * zemba::populationSd(x, N);
     const int64_t T = static_cast<int64_t>(N) - m;
     *out = templateLogSum(x, T, m, tol) / static_cast<double>(T);
 }

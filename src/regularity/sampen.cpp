@@ -11,6 +11,7 @@
 #include <emmintrin.h>
 
 #include "frame/arith.h"
+#include "regularity/moments.h"
 
 namespace {
 
@@ -153,18 +154,6 @@ void zeroRunRows(int entries) {
     const size_t bytes = sizeof(int32_t) * static_cast<size_t>(entries);
     std::memset(run, 0, bytes);
     std::memset(lastrun, 0, bytes);
-}
-
-double populationSd(const double* x, int n) {
-    double sum = 0.0;
-    for (int i = 0; i < n; ++i) sum += x[i];
-    const double mean = sum / n;
-    double sq = 0.0;
-    for (int i = 0; i < n; ++i) {
-        const double c = x[i] - mean;
-        sq += c * c;
-    }
-    return std::sqrt(sq / n);
 }
 
 }  // namespace
@@ -343,7 +332,7 @@ void sampen2(double const* xIn, int const* MPtr, double const* rPtr, int const* 
 
 double SmEn(double const* x, int const* mPtr, double const* rPtr, int const* nPtr, double* out) {
     const int m = *mPtr, n = *nPtr;
-    const double tol = zemba::trunc32(*rPtr) * populationSd(x, n);
+    const double tol = zemba::trunc32(*rPtr) * zemba::populationSd(x, n);
     auto dist = [&](int a, int b) {
         return static_cast<double>(zemba::wrapAbs(zemba::trunc32(x[a] - x[b])));
     };
