@@ -7,11 +7,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 #include <emmintrin.h>
 
 #include "frame/arith.h"
 #include "regularity/moments.h"
+#include "regularity/sorted_pairs.h"
 
 namespace {
 
@@ -129,7 +131,46 @@ void countRunsDense(const double* x, int n, double r) {
     if (n >= 2) std::memcpy(lastrun, run, sizeof(int32_t) * static_cast<size_t>(n - 1));
 }
 
+zemba::PairTables runTables;
+
+// The counts of the pass without visiting every pair: the pairs whose last
+// samples match are found from the samples sorted by value, and compared
+// backwards on their earlier samples (a template that would start before the
+// series gets NaN there, which never matches). Each diagonal's final run,
+// the one ending at the last sample, is then followed back on its own; those
+// runs are what the pass leaves in run[] and what it counts as unable to
+// extend. Returns false (nothing changed) for NaN samples, templates longer
+// than the gathered columns or when the tables are taken.
+bool countRunsSorted(const double* x, int n, double r, int c) {
+    if (c > zemba::kPairColumns || n < 2 || n > zemba::kPairCap) return false;
+    for (int i = 0; i < n; ++i)
+        if (std::isnan(x[i])) return false;
+    if (!runTables.claim()) return false;
+    const double gap = std::numeric_limits<double>::quiet_NaN();
+    runTables.gather(n, c, [x, gap](int64_t t, int k) { return t >= k ? x[t - k] : gap; });
+    int64_t counts[zemba::kPairColumns];
+    zemba::countMatchingPairs(runTables, n, c, r, counts);
+    runTables.release();
+
+    int64_t last[zemba::kPairColumns] = {};
+    for (int d = 0; d + 1 < n; ++d) {
+        const double* a = x + (n - 2 - d);
+        const double* b = x + (n - 1);
+        int32_t len = 0;
+        while (len <= n - 2 - d && r > b[-len] - a[-len] && r > a[-len] - b[-len]) ++len;
+        run[d] = len;
+        for (int k = 0; k < c; ++k) last[k] += len > k;
+    }
+    for (int k = 0; k < c; ++k) {
+        wk1[k] += static_cast<double>(counts[k]);
+        wk2[k] += static_cast<double>(counts[k] - last[k]);
+    }
+    std::memcpy(lastrun, run, sizeof(int32_t) * static_cast<size_t>(n - 1));
+    return true;
+}
+
 void countRunsFast(const double* x, int n, double r, int c) {
+    if (countRunsSorted(x, n, r, c)) return;
     switch (c) {
         case 1: return countRunsDense<1>(x, n, r);
         case 2: return countRunsDense<2>(x, n, r);
