@@ -371,6 +371,33 @@ void sampen2(double const* xIn, int const* MPtr, double const* rPtr, int const* 
     for (int q = 0; q <= M; ++q) out[M + 1 + q] = s1[q];
 }
 
+zemba::PairTables smenTables;
+
+// SmEn's counts from the templates sorted by first sample. With every
+// difference inside 32 bits and tol >= 0, |trunc(d)| <= tol is exactly
+// |d| < floor(tol) + 1. Returns false (nothing computed) where that does not
+// hold, for templates longer than the gathered columns, or when the tables are
+// taken (SmEn may run concurrently with itself).
+bool smenSorted(const double* x, int n, int m, double tol, double& A, double& B) {
+    const int64_t T = static_cast<int64_t>(n) - m;  // templates 0 .. n - m - 1
+    if (m + 1 > zemba::kPairColumns || T < 2 || T > zemba::kPairCap || !(tol >= 0)) return false;
+    double lo = x[0], hi = x[0];
+    for (int i = 0; i < n; ++i) {
+        if (std::isnan(x[i])) return false;
+        lo = x[i] < lo ? x[i] : lo;
+        hi = x[i] > hi ? x[i] : hi;
+    }
+    if (!(hi - lo < 2147483648.0)) return false;
+    if (!smenTables.claim()) return false;
+    smenTables.gather(T, m + 1, [x](int64_t t, int k) { return x[t + k]; });
+    int64_t counts[zemba::kPairColumns];
+    zemba::countMatchingPairs(smenTables, T, m + 1, std::floor(tol) + 1.0, counts);
+    smenTables.release();
+    B = static_cast<double>(m > 0 ? counts[m - 1] : T * (T - 1) / 2);
+    A = static_cast<double>(counts[m]);
+    return true;
+}
+
 double SmEn(double const* x, int const* mPtr, double const* rPtr, int const* nPtr, double* out) {
     const int m = *mPtr, n = *nPtr;
     const double tol = zemba::trunc32(*rPtr) * zemba::populationSd(x, n);
@@ -378,7 +405,7 @@ double SmEn(double const* x, int const* mPtr, double const* rPtr, int const* nPt
         return static_cast<double>(zemba::wrapAbs(zemba::trunc32(x[a] - x[b])));
     };
     double A = 0.0, B = 0.0;
-    if (m >= 0 && m < n) {
+    if (m >= 0 && m < n && !smenSorted(x, n, m, tol, A, B)) {
         const int last = n - m - 1;  // last template start that can extend
         for (int i = 0; i < last; ++i)
             for (int j = i + 1; j <= last; ++j) {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "frame/arith.h"
@@ -103,6 +104,67 @@ TEST(ApproximateEntropyFastPath, HugeAndNegativeTolerancesAndShortSeries) {
         EXPECT_TRUE(sameBits(ApEn(x.data(), n, 1, 2.0, 1.0), expect)) << n;
     }
     EXPECT_TRUE(sameBits(ApEn(x.data(), 200, 0, 1.0, 1.0), referenceApEn(x, 200, 0, 1.0)));
+}
+
+// Sample entropy of SmEn by comparing every pair of templates.
+double referenceSmEn(const std::vector<double>& x, int n, int m, double r) {
+    double sum = 0.0;
+    for (int i = 0; i < n; ++i) sum += x[i];
+    const double mean = sum / n;
+    double sq = 0.0;
+    for (int i = 0; i < n; ++i) sq += (x[i] - mean) * (x[i] - mean);
+    const double tol = zemba::trunc32(r) * std::sqrt(sq / n);
+    auto near = [&](int a, int b) {
+        return static_cast<double>(zemba::wrapAbs(zemba::trunc32(x[a] - x[b]))) <= tol;
+    };
+    double A = 0.0, B = 0.0;
+    for (int i = 0; m >= 0 && i < n - m; ++i)
+        for (int j = i + 1; j < n - m; ++j) {
+            bool all = true;
+            for (int k = 0; k < m && all; ++k) all = near(i + k, j + k);
+            if (!all) continue;
+            B += 1.0;
+            A += near(i + m, j + m) ? 1.0 : 0.0;
+        }
+    return A >= 1 && B >= 1 ? std::log(B / A) : 0.0;
+}
+
+double callSmEn(std::vector<double>& x, int m, double r, double* out) {
+    int n = static_cast<int>(x.size());
+    return SmEn(x.data(), &m, &r, &n, out);
+}
+
+void expectSmEn(std::vector<double> x, int m, double r, const std::string& what) {
+    const double expect = referenceSmEn(x, static_cast<int>(x.size()), m, r);
+    double out = -7.0;
+    const double got = callSmEn(x, m, r, &out);
+    EXPECT_TRUE(sameBits(got, expect)) << what << " m=" << m << " r=" << r << ": " << got << " vs " << expect;
+    EXPECT_TRUE(sameBits(out, expect)) << what;
+}
+
+TEST(SmEnFastPath, MatchesAllPairsOnNoiseAndIntegers) {
+    for (int trial = 0; trial < 18; ++trial) {
+        const int n = 20 + 53 * trial;
+        const bool integers = trial % 2 == 1;
+        const double scale = trial % 3 == 0 ? 1.0 : trial % 3 == 1 ? 3.5 : 40.0;
+        const auto x = noise(n, 700 + trial, scale, integers);
+        for (int m : {0, 1, 2, 3, 4})
+            for (double r : {0.2, 1.0, 2.0, 3.9}) expectSmEn(x, m, r, "n=" + std::to_string(n));
+    }
+}
+
+TEST(SmEnFastPath, ShortSeriesNegativeRadiiAndUnsortableSamples) {
+    auto x = noise(300, 31, 3.0, false);
+    for (int n = 0; n < 7; ++n)
+        for (int m : {0, 1, 2, 3}) expectSmEn(std::vector<double>(x.begin(), x.begin() + n), m, 1.0, "short");
+    expectSmEn(x, 2, -1.0, "negative r");
+    expectSmEn(x, 2, 1e12, "r beyond 32 bits");
+    auto wide = x;
+    wide[40] = 3e9;  // differences past 2^31 truncate to INT32_MIN and match
+    expectSmEn(wide, 2, 1.0, "wide");
+    auto withNan = x;
+    withNan[77] = std::numeric_limits<double>::quiet_NaN();
+    expectSmEn(withNan, 1, 1.0, "nan");
 }
 
 }  // namespace
