@@ -6,9 +6,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include <utility>
-#include <vector>
+
+namespace zemba {
+// Entropy of the ordinal patterns of node degrees (entropy/permutation.cpp).
+double ordinalPatternEntropy(const NodeRecord* nodes, int64_t windows, int64_t advance, int64_t spacing, int len);
+}  // namespace zemba
 
 void HVG_Entropy(double* x, int* nPtr, int* mPtr, int* tauPtr, double* out) {
     const int n = *nPtr;
@@ -57,22 +60,22 @@ void HVG_Entropy(double* x, int* nPtr, int* mPtr, int* tauPtr, double* out) {
     const int tau = *tauPtr > 0 ? *tauPtr : 1;
     if (n < m || m <= 1 || m >= ZEMBA_PERLIST_CAP) return;
 
-    std::vector<std::string> patterns;
-    for (int w = 0; w <= n - m; ++w) {
-        const int64_t s = static_cast<int64_t>(w) * tau;
-        for (int k = 0; k <= m; ++k) PerList[k] = static_cast<int32_t>(s + k);
-        if (s + m > n) break;
+    // Windows start at w * tau while they lie inside the series; with tau > 1 the
+    // scan stops at the first start that does not, the last one it examines.
+    const int64_t starts = n - m + 1;
+    const int64_t windows = (n - m) / tau + 1;
+    const double h = zemba::ordinalPatternEntropy(outSets, windows, tau, 1, m);
+
+    const int64_t s = (windows < starts ? windows : windows - 1) * tau;
+    for (int k = 0; k <= m; ++k) PerList[k] = static_cast<int32_t>(s + k);
+    if (windows == starts) {
         for (int p = 0; p + 1 < m; ++p) {
             int q = p;
             for (int c = p + 1; c < m; ++c)
                 if (outSets[PerList[q]].degree > outSets[PerList[c]].degree) q = c;
             std::swap(PerList[p], PerList[q]);
         }
-        std::string pat(static_cast<size_t>(m), '0');
-        for (int k = 0; k < m; ++k) pat[k] = static_cast<char>(48 + (PerList[k] - s));
-        patterns.push_back(std::move(pat));
     }
-    const double h = calculateShannonEntropy(patterns);
     out[2] = h;
 
     uint64_t bits;

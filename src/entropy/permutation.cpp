@@ -1,12 +1,17 @@
-// Permutation entropies over string-coded windows: rise-fall patterns
-// (normalised by ln((m-1)!)), ordinal patterns with a delay, their multi-scale
-// form on block sums, and delayed rise-fall patterns. Each window becomes one
-// string; the sequence is counted by calculateShannonEntropy.
+// Permutation entropies over pattern strings: rise-fall patterns (normalised
+// by ln((m-1)!)), ordinal patterns with a delay, their multi-scale form on
+// block sums, and delayed rise-fall patterns. Windows are counted as integer
+// codes that stand one-to-one for their pattern strings; the entropy is then
+// summed over a string-to-count map filled with the distinct patterns in
+// order of first appearance, which leaves the map exactly as counting every
+// window's string would. Patterns too long for a code take the string path.
 #include "zemba.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -49,43 +54,217 @@ double factorialAsDouble(int L) {
     return std::ldexp(static_cast<double>(v), shift);
 }
 
-// Rise-fall patterns of up to kCodeBits steps counted as integer codes (bit k
-// set where step k does not rise). The entropy is then summed over a
-// string-to-count map built from the distinct patterns in order of first
-// appearance: the map ends up exactly as counting every window's string would
-// leave it, so the terms are added in the same order.
-constexpr int kCodeBits = 16;
-int32_t codeCount[1 << kCodeBits];  // zero between calls
-int32_t firstSeen[1 << kCodeBits];
+// ---- counting codes ---------------------------------------------------------
 
-double riseFallEntropy(const double* x, int n, int L) {
-    const int windows = n - L;
-    const uint32_t top = 1u << (L - 1);
-    uint32_t code = 0;
-    for (int k = 0; k + 1 < L; ++k) code |= static_cast<uint32_t>(!(x[k + 1] > x[k])) << (k + 1);
-    int distinct = 0;
-    for (int i = 0; i < windows; ++i) {
-        code = (code >> 1) | (x[i + L] > x[i + L - 1] ? 0u : top);
-        if (codeCount[code]++ == 0) firstSeen[distinct++] = static_cast<int32_t>(code);
-    }
-    std::unordered_map<std::string, int> counts;
-    std::string p(static_cast<size_t>(L), '1');
-    for (int d = 0; d < distinct; ++d) {
-        const uint32_t c = static_cast<uint32_t>(firstSeen[d]);
-        for (int k = 0; k < L; ++k) p[k] = (c >> k) & 1u ? '1' : '0';
-        counts[p] = codeCount[c];
-        codeCount[c] = 0;
-    }
-    const double total = static_cast<double>(windows);
+constexpr int kDirectBits = 20;
+constexpr uint64_t kDirectSpace = uint64_t{1} << kDirectBits;
+constexpr int kHashBits = 17;
+constexpr uint64_t kHashSlots = uint64_t{1} << kHashBits;
+constexpr int64_t kHashWindows = int64_t{1} << (kHashBits - 1);  // load at most 1/2
+
+int32_t directCount[kDirectSpace];  // zero between calls
+int32_t hashCount[kHashSlots];      // zero between calls
+uint64_t hashKey[kHashSlots];
+uint32_t firstSeen[kDirectSpace];  // codes (direct) or slots (hashed), first-seen order
+
+// The same terms, in the same order, as calculateShannonEntropy adds them.
+double entropyOfCounts(const std::unordered_map<std::string, int>& counts, int total) {
+    const double all = static_cast<double>(total);
     double h = 0.0;
     for (const auto& entry : counts) {
-        const double q = entry.second / total;
-        h = h - std::log(q) * q;
+        const double p = entry.second / all;
+        h = h - std::log(p) * p;
     }
     return h;
 }
 
+// Counts window codes in a table indexed by code when the code space is small,
+// otherwise in an open-addressing hash; leaves both tables zero on the way out.
+class Tally {
+public:
+    Tally() = default;
+    Tally(const Tally&) = delete;
+    Tally& operator=(const Tally&) = delete;
+    ~Tally() {
+        for (int d = 0; d < distinct_; ++d) (direct_ ? directCount : hashCount)[firstSeen[d]] = 0;
+    }
+
+    // False when the codes can be neither indexed nor hashed at this window count.
+    bool open(uint64_t space, int64_t windows) {
+        direct_ = space <= kDirectSpace;
+        return direct_ || windows <= kHashWindows;
+    }
+
+    void add(uint64_t code) {
+        if (direct_) {
+            if (directCount[code]++ == 0) firstSeen[distinct_++] = static_cast<uint32_t>(code);
+            return;
+        }
+        uint64_t slot = (code * 0x9E3779B97F4A7C15ull) >> (64 - kHashBits);
+        while (hashCount[slot] != 0 && hashKey[slot] != code) slot = (slot + 1) & (kHashSlots - 1);
+        if (hashCount[slot]++ == 0) {
+            hashKey[slot] = code;
+            firstSeen[distinct_++] = static_cast<uint32_t>(slot);
+        }
+    }
+
+    // spell(code, string) writes a code's pattern. Several codes may spell one
+    // pattern; the first of them is also the first seen of that pattern.
+    template <class Spell>
+    double entropy(int total, Spell spell) const {
+        std::unordered_map<std::string, int> counts;
+        std::string pattern;
+        for (int d = 0; d < distinct_; ++d) {
+            const uint32_t at = firstSeen[d];
+            spell(direct_ ? at : hashKey[at], pattern);
+            counts[pattern] += direct_ ? directCount[at] : hashCount[at];
+        }
+        return entropyOfCounts(counts, total);
+    }
+
+private:
+    bool direct_ = true;
+    int distinct_ = 0;
+};
+
+// ---- rise-fall patterns --------------------------------------------------------
+
+// Code bit k set where step k does not rise, as the string's character k is "1".
+double riseFallEntropy(const double* x, int n, int L) {
+    const int windows = n - L;
+    Tally tally;
+    tally.open(uint64_t{1} << L, windows);
+    const uint32_t top = 1u << (L - 1);
+    uint32_t code = 0;
+    for (int k = 0; k + 1 < L; ++k) code |= static_cast<uint32_t>(!(x[k + 1] > x[k])) << (k + 1);
+    for (int i = 0; i < windows; ++i) {
+        code = (code >> 1) | (x[i + L] > x[i + L - 1] ? 0u : top);
+        tally.add(code);
+    }
+    return tally.entropy(windows, [L](uint64_t c, std::string& p) {
+        p.assign(static_cast<size_t>(L), '0');
+        for (int k = 0; k < L; ++k)
+            if ((c >> k) & 1u) p[k] = '1';
+    });
+}
+
+// ---- ordinal patterns ------------------------------------------------------------
+
+// Member offsets in the order the pattern routines sort a window: position p
+// receives, by one swap, the first smallest of positions p..len-1 (a candidate
+// replaces the running minimum only when strictly smaller). Not stable.
+template <class T>
+void selectionOrder(const T* v, int len, int* order) {
+    for (int k = 0; k < len; ++k) order[k] = k;
+    for (int p = 0; p + 1 < len; ++p) {
+        int q = p;
+        for (int c = p + 1; c < len; ++c)
+            if (v[order[q]] > v[order[c]]) q = c;
+        std::swap(order[p], order[q]);
+    }
+}
+
+constexpr int kMaxCodedLen = 15;  // len^len < 2^64
+
+// Code of a window: sum of below_j * len^j, below_j the number of members
+// strictly smaller than member j. Between comparable values these counts
+// decide every comparison of the sort, so the code fixes the pattern; a window
+// with an incomparable (NaN) member is sorted directly and coded by the
+// inverse of its order, whose counts sort the same way.
+template <int Fixed, class T>
+uint64_t ordinalCode(const T* v, int len) {
+    const int n = Fixed > 0 ? Fixed : len;
+    int below[kMaxCodedLen] = {};
+    bool incomparable = false;
+    if constexpr (std::is_floating_point<T>::value)
+        for (int j = 0; j < n; ++j) incomparable |= v[j] != v[j];
+    if (incomparable) {
+        int order[kMaxCodedLen];
+        selectionOrder(v, n, order);
+        for (int k = 0; k < n; ++k) below[order[k]] = k;
+    } else {
+        for (int j = 0; j < n; ++j)
+            for (int k = j + 1; k < n; ++k) {
+                below[j] += v[k] < v[j];
+                below[k] += v[j] < v[k];
+            }
+    }
+    uint64_t code = 0;
+    for (int j = n - 1; j >= 0; --j) code = code * static_cast<uint64_t>(n) + static_cast<uint64_t>(below[j]);
+    return code;
+}
+
+template <int Fixed, class Load>
+void tallyOrdinal(Tally& tally, Load load, int64_t windows, int64_t advance, int64_t spacing, int len) {
+    using T = decltype(load(int64_t{0}));
+    const int n = Fixed > 0 ? Fixed : len;
+    T v[kMaxCodedLen];
+    for (int64_t w = 0; w < windows; ++w) {
+        const int64_t start = w * advance;
+        for (int r = 0; r < n; ++r) v[r] = load(start + r * spacing);
+        tally.add(ordinalCode<Fixed>(v, n));
+    }
+}
+
+// Entropy of the ordinal patterns of `windows` windows of len members: window
+// w starts at w * advance, its member r lies at start + r * spacing, and its
+// pattern is the string of characters 48 + offset in sorted order.
+template <class Load>
+double ordinalEntropy(Load load, int64_t windows, int64_t advance, int64_t spacing, int len) {
+    using T = decltype(load(int64_t{0}));
+    const int total = static_cast<int>(windows);
+    if (len <= kMaxCodedLen) {
+        uint64_t space = 1;
+        for (int j = 0; j < len; ++j) space *= static_cast<uint64_t>(len);
+        Tally tally;
+        if (tally.open(space, windows)) {
+            switch (len) {
+                case 1: tallyOrdinal<1>(tally, load, windows, advance, spacing, len); break;
+                case 2: tallyOrdinal<2>(tally, load, windows, advance, spacing, len); break;
+                case 3: tallyOrdinal<3>(tally, load, windows, advance, spacing, len); break;
+                case 4: tallyOrdinal<4>(tally, load, windows, advance, spacing, len); break;
+                case 5: tallyOrdinal<5>(tally, load, windows, advance, spacing, len); break;
+                case 6: tallyOrdinal<6>(tally, load, windows, advance, spacing, len); break;
+                default: tallyOrdinal<0>(tally, load, windows, advance, spacing, len); break;
+            }
+            return tally.entropy(total, [len](uint64_t code, std::string& p) {
+                int below[kMaxCodedLen], order[kMaxCodedLen];
+                for (int j = 0; j < len; ++j) {
+                    below[j] = static_cast<int>(code % static_cast<uint64_t>(len));
+                    code /= static_cast<uint64_t>(len);
+                }
+                selectionOrder(below, len, order);
+                p.resize(static_cast<size_t>(len));
+                for (int k = 0; k < len; ++k) p[k] = static_cast<char>(48 + order[k]);
+            });
+        }
+    }
+    std::vector<std::string> patterns;
+    std::vector<T> v(static_cast<size_t>(len));
+    std::vector<int> order(static_cast<size_t>(len));
+    for (int64_t w = 0; w < windows; ++w) {
+        for (int r = 0; r < len; ++r) v[r] = load(w * advance + r * spacing);
+        selectionOrder(v.data(), len, order.data());
+        std::string p(static_cast<size_t>(len), '0');
+        for (int k = 0; k < len; ++k) p[k] = static_cast<char>(48 + order[k]);
+        patterns.push_back(std::move(p));
+    }
+    return calculateShannonEntropy(patterns);
+}
+
 }  // namespace
+
+namespace zemba {
+
+double ordinalPatternEntropy(const double* x, int64_t windows, int64_t advance, int64_t spacing, int len) {
+    return ordinalEntropy([x](int64_t k) { return x[k]; }, windows, advance, spacing, len);
+}
+
+double ordinalPatternEntropy(const NodeRecord* nodes, int64_t windows, int64_t advance, int64_t spacing, int len) {
+    return ordinalEntropy([nodes](int64_t k) { return nodes[k].degree; }, windows, advance, spacing, len);
+}
+
+}  // namespace zemba
 
 void calculatePermutationEntropy(double* x, int* nPtr, int* mPtr, double* result) {
     const int n = *nPtr;
@@ -96,7 +275,7 @@ void calculatePermutationEntropy(double* x, int* nPtr, int* mPtr, double* result
     *mPtr = L;
 
     double h;
-    if (L <= kCodeBits) {
+    if (L <= kDirectBits) {
         h = riseFallEntropy(x, n, L);
     } else {
         std::vector<std::string> patterns;
@@ -131,23 +310,24 @@ void calculateDelayPermutationEntropy(double* x, int* nPtr, int* mPtr, int* tauP
     const int mp = m - 1;
     *mPtr = mp;
 
-    std::vector<std::string> patterns;
-    for (int i = 0; i <= n - mp; ++i) {
-        for (int k = 0; k <= mp; ++k) PerList[k] = static_cast<int32_t>(i + static_cast<int64_t>(k) * tau);
-        if (i + static_cast<int64_t>(mp) * tau > n) break;
-        if (m != 2) {
-            for (int p = 0; p + 1 < mp; ++p) {
-                int q = p;
-                for (int c = p + 1; c < mp; ++c)
-                    if (x[PerList[q]] > x[PerList[c]]) q = c;
-                std::swap(PerList[p], PerList[q]);
-            }
+    // Windows i = 0, 1, ... while i + mp * tau <= n; the scan stops at the first
+    // start that fails, so with tau > 1 that start is the last one examined.
+    const int64_t starts = n - mp + 1;
+    const int64_t reach = static_cast<int64_t>(mp) * tau;
+    const int64_t windows = n - reach + 1 > 0 ? n - reach + 1 : 0;
+    const double h = zemba::ordinalPatternEntropy(x, windows, 1, tau, mp);
+
+    const int64_t last = windows < starts ? windows : windows - 1;
+    for (int k = 0; k <= mp; ++k) PerList[k] = static_cast<int32_t>(last + static_cast<int64_t>(k) * tau);
+    if (windows == starts && m != 2) {
+        for (int p = 0; p + 1 < mp; ++p) {
+            int q = p;
+            for (int c = p + 1; c < mp; ++c)
+                if (x[PerList[q]] > x[PerList[c]]) q = c;
+            std::swap(PerList[p], PerList[q]);
         }
-        std::string pat(static_cast<size_t>(mp), '0');
-        for (int k = 0; k < mp; ++k) pat[k] = static_cast<char>(48 + (PerList[k] - i) / tau);
-        patterns.push_back(std::move(pat));
     }
-    *result = calculateShannonEntropy(patterns);
+    *result = h;
 }
 
 void MultiScale_DPE(double* x, int* nPtr, int* mPtr, int* tauPtr, int* scalePtr, double* result) {
@@ -176,15 +356,46 @@ void DDPE(double* x, int* nPtr, int* mPtr, int* tauPtr, double* result) {
     *mPtr = mp;
     const int64_t span = static_cast<int64_t>(tau) * mp;
 
+    // Step t compares x[t * tau + 1] with x[t] and exists while t * tau + 1 < n.
+    // Window w spells steps w .. w + len - 1, len = min(span, steps - w); it is
+    // kept while len >= mp, so the kept windows are a prefix of the scan.
+    const int64_t steps = (n - 2) / tau + 1;
+    const int64_t kept = std::min<int64_t>(n - span, steps - mp) + 1;
+    const int64_t windows = kept > 0 ? kept : 0;
+    Tally tally;
+    // Code: the steps' bits (1 where no rise) under a marker bit at position len.
+    if (span <= 62 && tally.open(uint64_t{2} << span, windows)) {
+        const int s = static_cast<int>(span);
+        auto fallsAt = [x, tau](int64_t t) -> uint64_t { return x[t * tau + 1] > x[t] ? 0u : 1u; };
+        uint64_t bits = 0;
+        for (int64_t k = 0; k < std::min<int64_t>(s, steps); ++k) bits |= fallsAt(k) << k;
+        for (int64_t w = 0; w < windows; ++w) {
+            if (w > 0) {
+                bits >>= 1;
+                if (w + s - 1 < steps) bits |= fallsAt(w + s - 1) << (s - 1);
+            }
+            const int64_t len = std::min<int64_t>(s, steps - w);
+            tally.add(bits | uint64_t{1} << len);
+        }
+        *result = tally.entropy(static_cast<int>(windows), [](uint64_t c, std::string& p) {
+            int len = 63;
+            while (!((c >> len) & 1u)) --len;
+            p.assign(static_cast<size_t>(len), '0');
+            for (int k = 0; k < len; ++k)
+                if ((c >> k) & 1u) p[k] = '1';
+        });
+        return;
+    }
+
     std::vector<std::string> patterns;
     for (int64_t w = 0; w <= n - span; ++w) {
-        std::string s;
+        std::string str;
         for (int64_t k = 0; k < span; ++k) {
             const int64_t at = (w + k) * tau + 1;
             if (at >= n) break;
-            s.push_back(x[at] > x[w + k] ? '0' : '1');
+            str.push_back(x[at] > x[w + k] ? '0' : '1');
         }
-        if (static_cast<int64_t>(s.size()) >= mp) patterns.push_back(std::move(s));
+        if (static_cast<int64_t>(str.size()) >= mp) patterns.push_back(std::move(str));
     }
     *result = calculateShannonEntropy(patterns);
 }

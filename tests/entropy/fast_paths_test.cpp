@@ -1,16 +1,21 @@
-// Permutation entropy counted over integer pattern codes against the
+// The pattern entropies counted over integer pattern codes against the
 // straightforward path kept here (one string per window, counted by
-// calculateShannonEntropy), compared bit for bit.
+// calculateShannonEntropy), compared bit for bit, with what they print and
+// leave in the shared buffers.
 #include "zemba.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "support/capture.h"
 
 namespace {
 
@@ -78,6 +83,207 @@ TEST(PermutationEntropyFastPath, RepeatedCallsLeaveNoCountsBehind) {
             calculatePermutationEntropy(y.data(), &len, &mm, &got);
             EXPECT_TRUE(sameBits(got, referencePermutationEntropy(*x, 5)));
         }
+}
+
+// ---- ordinal and delayed patterns ---------------------------------------------
+
+// kind 3: noise with NaN samples sprinkled in.
+std::vector<double> testSeries(int n, uint64_t seed, int kind) {
+    auto x = series(n, seed, kind == 3 ? 0 : kind);
+    if (kind == 3)
+        for (int i = static_cast<int>(seed % 5); i < n; i += 9) x[i] = std::nan("");
+    return x;
+}
+
+// Selection sort of an index list by value: the first smallest of the rest is
+// swapped into each position in turn.
+template <class Value>
+void selectionSort(int32_t* list, int len, Value value) {
+    for (int p = 0; p + 1 < len; ++p) {
+        int q = p;
+        for (int c = p + 1; c < len; ++c)
+            if (value(list[q]) > value(list[c])) q = c;
+        std::swap(list[p], list[q]);
+    }
+}
+
+struct Expected {
+    double h;
+    std::vector<int32_t> list;  // PerList afterwards
+};
+
+Expected referenceDelayEntropy(const std::vector<double>& x, int m, int tau) {
+    const int n = static_cast<int>(x.size()), mp = m - 1;
+    if (tau < 1) tau = 1;
+    std::vector<int32_t> list(PerList, PerList + ZEMBA_PERLIST_CAP);
+    std::vector<std::string> patterns;
+    for (int i = 0; i <= n - mp; ++i) {
+        for (int k = 0; k <= mp; ++k) list[k] = static_cast<int32_t>(i + int64_t(k) * tau);
+        if (i + int64_t(mp) * tau > n) break;
+        if (m != 2) selectionSort(list.data(), mp, [&](int32_t a) { return x[a]; });
+        std::string p;
+        for (int k = 0; k < mp; ++k) p += static_cast<char>('0' + (list[k] - i) / tau);
+        patterns.push_back(p);
+    }
+    return {calculateShannonEntropy(patterns), list};
+}
+
+double referenceDDPE(const std::vector<double>& x, int m, int tau) {
+    const int n = static_cast<int>(x.size()), mp = m - 1;
+    if (tau < 1) tau = 1;
+    const int64_t span = int64_t(tau) * mp;
+    std::vector<std::string> patterns;
+    for (int64_t w = 0; w <= n - span; ++w) {
+        std::string p;
+        for (int64_t k = 0; k < span && (w + k) * tau + 1 < n; ++k) p += x[(w + k) * tau + 1] > x[w + k] ? '0' : '1';
+        if (static_cast<int>(p.size()) >= mp) patterns.push_back(p);
+    }
+    return calculateShannonEntropy(patterns);
+}
+
+// Degree patterns over windows of m consecutive nodes whose starts advance by tau.
+Expected referenceDegreePatterns(int n, int m, int tau) {
+    if (tau < 1) tau = 1;
+    std::vector<int32_t> list(PerList, PerList + ZEMBA_PERLIST_CAP);
+    std::vector<std::string> patterns;
+    for (int w = 0; w <= n - m; ++w) {
+        const int64_t s = int64_t(w) * tau;
+        for (int k = 0; k <= m; ++k) list[k] = static_cast<int32_t>(s + k);
+        if (s + m > n) break;
+        selectionSort(list.data(), m, [](int32_t a) { return outSets[a].degree; });
+        std::string p;
+        for (int k = 0; k < m; ++k) p += static_cast<char>('0' + (list[k] - s));
+        patterns.push_back(p);
+    }
+    return {calculateShannonEntropy(patterns), list};
+}
+
+void scramblePerList() {
+    for (int k = 0; k < ZEMBA_PERLIST_CAP; ++k) PerList[k] = 1000 + 7 * k;
+}
+
+std::vector<int32_t> perList() { return std::vector<int32_t>(PerList, PerList + ZEMBA_PERLIST_CAP); }
+
+const int kTaus[] = {-2, 0, 1, 2, 3, 5};
+
+TEST(DelayPermutationEntropyFastPath, MatchesStringCountingBitForBit) {
+    for (int kind = 0; kind < 4; ++kind)
+        for (int n : {2, 3, 7, 64, 1000, 12193})
+            for (int m : {-1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 16, 17, 30, 64, 65})
+                for (int tau : kTaus) {
+                    auto x = testSeries(n, 7 * n + m + 100 * kind, kind);
+                    scramblePerList();
+                    const bool runs = n >= m && m > 1 && m <= ZEMBA_PERLIST_CAP;
+                    const Expected expect = runs ? referenceDelayEntropy(x, m, tau) : Expected{-1.0, perList()};
+                    scramblePerList();
+                    int len = n, mm = m, t = tau;
+                    double got = 0.0;
+                    calculateDelayPermutationEntropy(x.data(), &len, &mm, &t, &got);
+                    const std::string where = std::to_string(kind) + " n=" + std::to_string(n) +
+                                              " m=" + std::to_string(m) + " tau=" + std::to_string(tau);
+                    EXPECT_TRUE(sameBits(got, expect.h)) << where << ": " << got << " vs " << expect.h;
+                    EXPECT_EQ(mm, runs ? m - 1 : m) << where;
+                    EXPECT_EQ(perList(), expect.list) << where;
+                }
+}
+
+TEST(DelayPermutationEntropyFastPath, HashedAndOverflowingCodeTablesStillMatch) {
+    // Long patterns are hashed; more windows than the hash holds take the string path.
+    for (int n : {20000, 70000})
+        for (int m : {5, 9, 12, 16}) {
+            auto x = testSeries(n, n + m, 2);
+            const Expected expect = referenceDelayEntropy(x, m, 1);
+            int len = n, mm = m, t = 1;
+            double got = 0.0;
+            calculateDelayPermutationEntropy(x.data(), &len, &mm, &t, &got);
+            EXPECT_TRUE(sameBits(got, expect.h)) << n << " " << m;
+            EXPECT_EQ(perList(), expect.list);
+        }
+}
+
+TEST(MultiScaleDPEFastPath, BlockSumsThenDelayEntropyBitForBit) {
+    for (int kind = 0; kind < 4; ++kind)
+        for (int scale : {1, 2, 3})
+            for (int m : {3, 4, 6})
+                for (int tau : {1, 2}) {
+                    const auto x = testSeries(5001, 11 * scale + m + kind, kind);
+                    std::vector<double> sums(x);
+                    const int coarse = 5001 / scale;
+                    for (int j = 0; j < coarse; ++j) {
+                        double s = 0.0;
+                        for (int t = 0; t < scale; ++t) s += x[j * scale + t];
+                        sums[j] = s;
+                    }
+                    const Expected expect = referenceDelayEntropy(std::vector<double>(sums.begin(), sums.begin() + coarse), m, tau);
+                    auto y = x;
+                    int len = 5001, mm = m, t = tau, sc = scale;
+                    double got = 0.0;
+                    MultiScale_DPE(y.data(), &len, &mm, &t, &sc, &got);
+                    EXPECT_TRUE(sameBits(got, expect.h)) << kind << " " << scale << " " << m << " " << tau;
+                    EXPECT_EQ(std::memcmp(y.data(), sums.data(), sizeof(double) * y.size()), 0);
+                    EXPECT_EQ(mm, m - 1);
+                }
+}
+
+TEST(DDPEFastPath, MatchesStringCountingBitForBit) {
+    // Spans up to 19 steps index a table, up to 62 are hashed, longer ones are strings.
+    for (int kind = 0; kind < 4; ++kind)
+        for (int n : {2, 3, 8, 100, 3001, 12193})
+            for (int m : {-1, 1, 2, 3, 4, 5, 6, 8, 9, 12, 20, 64})
+                for (int tau : kTaus) {
+                    auto x = testSeries(n, 13 * n + m + kind, kind);
+                    const bool runs = n >= m && m > 1;
+                    const double expect = runs ? referenceDDPE(x, m, tau) : -1.0;
+                    int len = n, mm = m, t = tau;
+                    double got = 0.0;
+                    DDPE(x.data(), &len, &mm, &t, &got);
+                    EXPECT_TRUE(sameBits(got, expect))
+                        << kind << " n=" << n << " m=" << m << " tau=" << tau << ": " << got << " vs " << expect;
+                    EXPECT_EQ(mm, runs ? m - 1 : m);
+                }
+}
+
+TEST(DDPEFastPath, HashOverflowFallsBackToStrings) {
+    auto x = testSeries(70000, 5, 0);
+    for (int m : {4, 9}) {  // spans 6 and 24 with tau = 3... and 70000-odd windows
+        const double expect = referenceDDPE(x, m, 3);
+        int len = 70000, mm = m, t = 3;
+        double got = 0.0;
+        DDPE(x.data(), &len, &mm, &t, &got);
+        EXPECT_TRUE(sameBits(got, expect)) << m;
+    }
+}
+
+TEST(HVGEntropyFastPath, DegreePatternsPrintedLineAndIndexListMatchStrings) {
+    for (int kind = 0; kind < 4; ++kind)
+        for (int n : {1, 2, 5, 40, 999, 12193})
+            for (int m : {-1, 1, 2, 3, 4, 5, 7, 9, 15, 16, 63, 64})
+                for (int tau : kTaus) {
+                    auto x = testSeries(n, 17 * n + m + kind, kind);
+                    const bool runs = n >= m && m > 1 && m < ZEMBA_PERLIST_CAP;
+                    scramblePerList();
+                    double out[3] = {5.0, 6.0, 7.0};
+                    int len = n, mm = m, t = tau;
+                    const std::string printed =
+                        zemba_test::captureStdout([&] { HVG_Entropy(x.data(), &len, &mm, &t, out); });
+                    std::vector<int32_t> left = perList();
+                    scramblePerList();
+                    const Expected expect = runs ? referenceDegreePatterns(n, m, tau) : Expected{7.0, perList()};
+                    const std::string where = std::to_string(kind) + " n=" + std::to_string(n) +
+                                              " m=" + std::to_string(m) + " tau=" + std::to_string(tau);
+                    EXPECT_TRUE(sameBits(out[2], expect.h)) << where << ": " << out[2] << " vs " << expect.h;
+                    EXPECT_EQ(left, expect.list) << where;
+                    EXPECT_EQ(mm, m);
+                    if (!runs) {
+                        EXPECT_EQ(out[0], -1.0);
+                        EXPECT_EQ(out[1], 6.0);
+                        EXPECT_EQ(printed, "");
+                        continue;
+                    }
+                    uint64_t bits;
+                    std::memcpy(&bits, &expect.h, sizeof bits);
+                    EXPECT_EQ(printed, std::to_string(static_cast<int32_t>(static_cast<uint32_t>(bits))) + "\n");
+                }
 }
 
 }  // namespace
