@@ -33,6 +33,15 @@ inline int32_t wrapSub(int32_t a, int32_t b) {
 inline int32_t wrapMul(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
 }
+// trunc32(floor(v)) without the library call: inside [-2^31, 2^31) the
+// truncation toward zero steps down where it rounded up; outside (and for
+// NaN) INT32_MIN.
+inline int32_t floor32(double v) {
+    if (!(v >= -2147483648.0 && v < 2147483648.0)) return std::numeric_limits<int32_t>::min();
+    const int64_t t = static_cast<int64_t>(v);
+    return static_cast<int32_t>(static_cast<double>(t) > v ? t - 1 : t);
+}
+
 // |a| with |INT32_MIN| = INT32_MIN, as the machine's negation gives.
 inline int32_t wrapAbs(int32_t a) { return a < 0 ? wrapSub(0, a) : a; }
 

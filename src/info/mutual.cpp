@@ -9,6 +9,9 @@
 #include <limits>
 
 #include "frame/arith.h"
+#include "frame/cpu.h"
+
+#include <immintrin.h>
 
 using zemba::wrapAdd;
 using zemba::wrapSub;
@@ -16,23 +19,57 @@ using zemba::wrapSub;
 namespace {
 
 // Integer part of a sample; false when it does not fit 32 bits (or is NaN).
-inline bool floorFits(double v) {
-    const double f = std::floor(v);
-    return f >= -2147483648.0 && f < 2147483648.0;
-}
+// floor(v) lies in [-2^31, 2^31) exactly when v does.
+inline bool floorFits(double v) { return v >= -2147483648.0 && v < 2147483648.0; }
 
 // Range of the discretised values of a series, widened to 64 bits.
 struct Range {
     int64_t lo, hi;
 };
 
-Range rangeOf(const double* x, int n) {
-    int32_t lo = zemba::trunc32(std::floor(x[0])), hi = lo;
-    for (int i = 1; i < n; ++i) {
-        const int32_t v = zemba::trunc32(std::floor(x[i]));
-        if (v < lo) lo = v;
-        else if (v > hi) hi = v;
+// floor32 of every sample into out (when given), with the least and the
+// greatest (n >= 1).
+void floorsPlain(const double* x, int i, int n, int32_t* out, int32_t& lo, int32_t& hi) {
+    for (; i < n; ++i) {
+        const int32_t v = zemba::floor32(x[i]);
+        if (out) out[i] = v;
+        lo = v < lo ? v : lo;
+        hi = v > hi ? v : hi;
     }
+}
+
+// The same four at a time: rounding down is exact, and the truncating
+// conversion gives INT32_MIN outside the int range and for NaN, as floor32.
+ZEMBA_AVX2 void floorsAvx2(const double* x, int n, int32_t* out, int32_t& lo, int32_t& hi) {
+    __m128i vlo = _mm_set1_epi32(lo), vhi = _mm_set1_epi32(hi);
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m128i f = _mm256_cvttpd_epi32(_mm256_floor_pd(_mm256_loadu_pd(x + i)));
+        if (out) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), f);
+        vlo = _mm_min_epi32(vlo, f);
+        vhi = _mm_max_epi32(vhi, f);
+    }
+    alignas(16) int32_t a[4], b[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(a), vlo);
+    _mm_store_si128(reinterpret_cast<__m128i*>(b), vhi);
+    for (int k = 0; k < 4; ++k) {
+        lo = a[k] < lo ? a[k] : lo;
+        hi = b[k] > hi ? b[k] : hi;
+    }
+    floorsPlain(x, i, n, out, lo, hi);
+}
+
+void floors(const double* x, int n, int32_t* out, int32_t& lo, int32_t& hi) {
+    lo = hi = zemba::floor32(x[0]);
+    if (zemba::isa() >= zemba::Isa::avx2)
+        floorsAvx2(x, n, out, lo, hi);
+    else
+        floorsPlain(x, 0, n, out, lo, hi);
+}
+
+Range rangeOf(const double* x, int n) {
+    int32_t lo, hi;
+    floors(x, n, nullptr, lo, hi);
     return {lo, hi};
 }
 
@@ -46,9 +83,9 @@ Range rangeOf(const int* x, int n) {
 }
 
 bool samplesFit(const double* x, int n) {
-    for (int i = 0; i < n; ++i)
-        if (!floorFits(x[i])) return false;
-    return true;
+    bool fit = true;
+    for (int i = 0; i < n; ++i) fit &= floorFits(x[i]);
+    return fit;
 }
 bool samplesFit(const int*, int) { return true; }
 
@@ -122,13 +159,8 @@ bool buildJoint(const T* first, const T* second, int n, JointProbabilityResult& 
 
 int normaliseArray(double* input, int* output, int n) {
     if (n <= 0) return 0;
-    int32_t lo = zemba::trunc32(std::floor(input[0])), hi = lo;
-    for (int i = 0; i < n; ++i) {
-        const int32_t v = zemba::trunc32(std::floor(input[i]));
-        output[i] = v;
-        if (v < lo) lo = v;
-        else if (v > hi) hi = v;
-    }
+    int32_t lo, hi;
+    floors(input, n, output, lo, hi);
     for (int i = 0; i < n; ++i) output[i] = wrapSub(output[i], lo);
     return wrapAdd(wrapSub(hi, lo), 1);
 }
