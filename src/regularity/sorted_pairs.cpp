@@ -6,27 +6,10 @@
 #include <cstring>
 
 #include "frame/cpu.h"
+#include "frame/lanes.h"
 
 namespace zemba {
 namespace {
-
-template <int W>
-struct Lanes;
-template <>
-struct Lanes<2> {
-    typedef double vd __attribute__((vector_size(16)));
-    typedef int64_t vi __attribute__((vector_size(16)));
-};
-template <>
-struct Lanes<4> {
-    typedef double vd __attribute__((vector_size(32)));
-    typedef int64_t vi __attribute__((vector_size(32)));
-};
-template <>
-struct Lanes<8> {
-    typedef double vd __attribute__((vector_size(64)));
-    typedef int64_t vi __attribute__((vector_size(64)));
-};
 
 // W partners at a time with GCC vector types; the wrappers below compile this
 // for 2, 4 and 8 lanes.
@@ -54,7 +37,7 @@ __attribute__((always_inline)) inline void countLanes(const PairTables& t, int64
             vi ok = ~vi{};
             for (int k = 1; k < C; ++k) {
                 vd v;
-                std::memcpy(&v, t.column[k] + p, sizeof v);
+                loadLanes(v, t.column[k] + p);
                 const vd d = reinterpret_cast<vd>(reinterpret_cast<vi>(v - own[k]) & absMask);
                 ok &= d < radius;
                 acc[k] -= ok;

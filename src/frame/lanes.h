@@ -1,0 +1,43 @@
+// Vectors of W doubles (and of W 64-bit integers) as GCC vector types, so that
+// one kernel can be compiled for 2, 4 and 8 lanes inside functions marked for
+// SSE2, AVX2 or AVX-512 (see cpu.h).
+#ifndef ZEMBA_FRAME_LANES_H
+#define ZEMBA_FRAME_LANES_H
+
+#include <cstdint>
+#include <cstring>
+
+namespace zemba {
+
+template <int W>
+struct Lanes;
+template <>
+struct Lanes<2> {
+    typedef double vd __attribute__((vector_size(16)));
+    typedef int64_t vi __attribute__((vector_size(16)));
+};
+template <>
+struct Lanes<4> {
+    typedef double vd __attribute__((vector_size(32)));
+    typedef int64_t vi __attribute__((vector_size(32)));
+};
+template <>
+struct Lanes<8> {
+    typedef double vd __attribute__((vector_size(64)));
+    typedef int64_t vi __attribute__((vector_size(64)));
+};
+
+// Unaligned load and store (the vector goes by reference, never by value
+// across a call whose instruction set differs).
+template <class V>
+inline void loadLanes(V& v, const double* p) {
+    std::memcpy(&v, p, sizeof v);
+}
+template <class V>
+inline void storeLanes(double* p, const V& v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
+}  // namespace zemba
+
+#endif
