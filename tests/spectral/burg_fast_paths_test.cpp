@@ -63,7 +63,9 @@ void expectSame(const std::vector<double>& x, int m, const std::string& what) {
     EXPECT_TRUE(same(&xms, &want.xms, 1)) << what << ": " << xms << " vs " << want.xms;
     EXPECT_TRUE(same(wk1, want.f.data(), errs)) << what << " forward errors";
     EXPECT_TRUE(same(wk2, want.b.data(), errs)) << what << " backward errors";
-    if (m > 1) EXPECT_TRUE(same(wkm, want.prev.data(), static_cast<size_t>(m) - 1)) << what << " previous stage";
+    if (m > 1) {
+        EXPECT_TRUE(same(wkm, want.prev.data(), static_cast<size_t>(m) - 1)) << what << " previous stage";
+    }
 }
 
 std::vector<double> series(int n, uint64_t seed, int kind) {
