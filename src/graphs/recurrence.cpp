@@ -4,7 +4,10 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
+
+#include "frame/cpu.h"
 
 namespace {
 
@@ -30,6 +33,109 @@ void embed(const double* x, int count, int m, int tau) {
     }
 }
 
+// Distance rows, vectorised over the columns: delay vector b's coordinate k is
+// x[b + k*tau], so W neighbouring columns read W neighbouring samples. Every
+// cell is computed with the lower-indexed vector first (as the pair walk of
+// the upper triangle does), so both symmetric cells get the same bits and each
+// row is written in order. The running sum adds the upper cells of the
+// previous row, read back from out in walk order, interleaved with the work on
+// the current row so the dependent additions overlap the distance arithmetic.
+template <int W>
+struct Lanes;
+template <>
+struct Lanes<2> {
+    typedef double vd __attribute__((vector_size(16)));
+    static inline __attribute__((always_inline)) void root(vd& v) { v = __builtin_ia32_sqrtpd(v); }
+};
+template <>
+struct Lanes<4> {
+    typedef double vd __attribute__((vector_size(32)));
+    static inline __attribute__((always_inline)) void root(vd& v) { asm("vsqrtpd %0, %0" : "+v"(v)); }
+};
+template <>
+struct Lanes<8> {
+    typedef double vd __attribute__((vector_size(64)));
+    static inline __attribute__((always_inline)) void root(vd& v) { asm("vsqrtpd %0, %0" : "+v"(v)); }
+};
+
+// One cell; lo < hi are the two vector indices.
+template <int M>
+inline __attribute__((always_inline)) double cell(const double* x, int lo, int hi, int m, int tau) {
+    const int dims = M > 0 ? M : m;
+    double sq = 0.0;
+    for (int k = 0; k < dims; ++k) {
+        const double diff = x[lo + k * tau] - x[hi + k * tau];
+        sq += diff * diff;
+    }
+    return std::sqrt(sq);
+}
+
+// Columns [b0, b1) of row a, all on one side of the diagonal (Upper: b > a).
+// Drains W cells of the previous row into sum per vector step while any are left.
+template <int W, int M, bool Upper>
+inline __attribute__((always_inline)) void span(const double* x, int a, int b0, int b1, int m, int tau, double* row,
+                                                const double*& prev, int& left, double& sum) {
+    typedef typename Lanes<W>::vd vd;
+    const int dims = M > 0 ? M : m;
+    int b = b0;
+    for (; b + W <= b1; b += W) {
+        vd sq = vd{};
+        for (int k = 0; k < dims; ++k) {
+            vd xb;
+            std::memcpy(&xb, x + b + k * tau, sizeof xb);
+            const vd xa = vd{} + x[a + k * tau];
+            const vd diff = Upper ? xa - xb : xb - xa;
+            const vd t = diff * diff;
+            sq = k == 0 ? t : sq + t;  // 0 + t is t: a square is never -0
+        }
+        Lanes<W>::root(sq);
+        std::memcpy(row + b, &sq, sizeof sq);
+        if (left >= W) {
+            for (int j = 0; j < W; ++j) sum += prev[j];
+            prev += W;
+            left -= W;
+        }
+    }
+    for (; b < b1; ++b) row[b] = Upper ? cell<M>(x, a, b, m, tau) : cell<M>(x, b, a, m, tau);
+}
+
+template <int W, int M>
+inline __attribute__((always_inline)) double rows(const double* x, int count, int m, int tau, double* out) {
+    const size_t stride = static_cast<size_t>(count);
+    double sum = 0.0;
+    const double* prev = out;
+    int left = 0;
+    for (int a = 0; a < count; ++a) {
+        double* row = out + a * stride;
+        span<W, M, false>(x, a, 0, a, m, tau, row, prev, left, sum);
+        span<W, M, true>(x, a, a + 1, count, m, tau, row, prev, left, sum);
+        for (; left > 0; --left) sum += *prev++;
+        prev = row + a + 1;
+        left = count - a - 1;
+    }
+    return sum;
+}
+
+template <int W>
+inline __attribute__((always_inline)) double rowsAt(const double* x, int count, int m, int tau, double* out) {
+    switch (m) {
+        case 1: return rows<W, 1>(x, count, m, tau, out);
+        case 2: return rows<W, 2>(x, count, m, tau, out);
+        case 3: return rows<W, 3>(x, count, m, tau, out);
+        case 4: return rows<W, 4>(x, count, m, tau, out);
+        case 5: return rows<W, 5>(x, count, m, tau, out);
+        default: return rows<W, 0>(x, count, m, tau, out);
+    }
+}
+
+double rowsSse2(const double* x, int count, int m, int tau, double* out) { return rowsAt<2>(x, count, m, tau, out); }
+ZEMBA_AVX2 double rowsAvx2(const double* x, int count, int m, int tau, double* out) {
+    return rowsAt<4>(x, count, m, tau, out);
+}
+ZEMBA_AVX512 double rowsAvx512(const double* x, int count, int m, int tau, double* out) {
+    return rowsAt<8>(x, count, m, tau, out);
+}
+
 }  // namespace
 
 int getRecurrenceMatrix(double const* x, int n, int m, int tau) {
@@ -41,29 +147,19 @@ int getRecurrenceMatrix(double const* x, int n, int m, int tau) {
 
 void getRecurrenceAdj(double* x, int* nPtr, int* mPtr, int* tauPtr, double* out) {
     const int m = *mPtr;
-    const int count = vectorCount(*nPtr, m, *tauPtr);
+    const int tau = *tauPtr;
+    const int count = vectorCount(*nPtr, m, tau);
     if (count == kRejected || count <= 0) {
         out[0] = 0.0;
         return;
     }
-    embed(x, count, m, *tauPtr);
+    embed(x, count, m, tau);
 
-    const size_t stride = static_cast<size_t>(count);
-    double sum = 0.0;
-    for (int a = 0; a + 1 < count; ++a) {
-        const double* ra = SlopMatrix[a];
-        for (int b = a + 1; b < count; ++b) {
-            const double* rb = SlopMatrix[b];
-            double sq = 0.0;
-            for (int k = 0; k < m; ++k) {
-                const double diff = ra[k] - rb[k];
-                sq += diff * diff;
-            }
-            const double d = std::sqrt(sq);
-            out[a * stride + b] = d;
-            out[b * stride + a] = d;
-            sum += d;
-        }
+    double sum;
+    switch (zemba::isa()) {
+        case zemba::Isa::avx512: sum = rowsAvx512(x, count, m, tau, out); break;
+        case zemba::Isa::avx2: sum = rowsAvx2(x, count, m, tau, out); break;
+        default: sum = rowsSse2(x, count, m, tau, out); break;
     }
     out[0] = count > 1 ? sum / ((count - 1) * count) + 1.0 : 0.0;
 }
