@@ -51,12 +51,9 @@ inline void addEdge(const Graph& g, int i, int j) {
     }
 }
 
-// Node j (on row i's lattice) against the running maximum s.
+// Node j beyond the first neighbour of row i against the running maximum s.
 inline void visit(const Graph& g, int i, int j, double slope, double& s) {
-    if (j == i + g.tau) {
-        addEdge(g, i, j);
-        s = slope;
-    } else if (slope > s) {
+    if (slope > s) {
         addEdge(g, i, j);
         s = slope;
         if (g.printFar) std::printf("i=%d:%d\n", i, j);
@@ -71,6 +68,15 @@ __attribute__((noinline)) double visitLanes(const Graph& g, int i, int c, const 
         visit(g, i, c + k, q[k], s);
     }
     return s;
+}
+
+// Lag 1: the edge to the first neighbour, and the running maximum it starts.
+// Its slope, (v[i] - v[i+1]) / -1, is v[i+1] - v[i] (both NaN when either
+// is), so the same lane met again in a vector is not greater.
+inline double firstEdge(const Graph& g, int i) {
+    if (i + 1 >= g.n) return 0.0;
+    addEdge(g, i, i + 1);
+    return g.v[i + 1] - g.v[i];
 }
 
 // Columns [c, end) of row i, one at a time (lag 1).
@@ -96,8 +102,10 @@ void rowsLattice(const Graph& g) {
         std::memset(row, 0, sizeof(double) * static_cast<size_t>(n));
         if (i > n - 2 || tau >= n - i) continue;
         const double vi = g.v[i];
-        double s = 0.0;
-        for (int j = i + tau; j < n; j += tau) {
+        double s = (vi - g.v[i + tau]) / static_cast<double>(-tau);
+        row[i + tau] = s;
+        addEdge(g, i, i + tau);
+        for (int j = i + 2 * tau; j < n; j += tau) {
             const double slope = (vi - g.v[j]) / static_cast<double>(i - j);
             row[j] = slope;
             visit(g, i, j, slope, s);
@@ -121,12 +129,12 @@ void rowsSse2(const Graph& g) {
         double* row = SlopMatrix[i];
         int c = toAligned(row, 16);
         if (c > n) c = n;
-        double s = cells(g, i, row, 0, c, 0.0);
+        double s = cells(g, i, row, 0, c, firstEdge(g, i));
         for (; c + 2 <= i + 1; c += 2) {
             if (Stream) _mm_stream_pd(row + c, _mm_setzero_pd());
             else _mm_store_pd(row + c, _mm_setzero_pd());
         }
-        if (c + 2 <= n && c <= i + 1) {
+        if (c + 2 <= n && c <= i) {
             s = cells(g, i, row, c, c + 2, s);
             c += 2;
         }
@@ -161,12 +169,12 @@ ZEMBA_AVX2 void rowsAvx2(const Graph& g) {
         double* row = SlopMatrix[i];
         int c = toAligned(row, 32);
         if (c > n) c = n;
-        double s = cells(g, i, row, 0, c, 0.0);
+        double s = cells(g, i, row, 0, c, firstEdge(g, i));
         for (; c + 4 <= i + 1; c += 4) {
             if (Stream) _mm256_stream_pd(row + c, _mm256_setzero_pd());
             else _mm256_store_pd(row + c, _mm256_setzero_pd());
         }
-        if (c + 4 <= n && c <= i + 1) {
+        if (c + 4 <= n && c <= i) {
             s = cells(g, i, row, c, c + 4, s);
             c += 4;
         }
@@ -193,9 +201,8 @@ ZEMBA_AVX2 void rowsAvx2(const Graph& g) {
 
 // ---- eight lanes ----
 
-// Columns c + k for the lanes k in m (any mix of zeros and slopes, first
-// neighbour included): masked loads and stores, every slope lane visited
-// when the vector holds the first neighbour.
+// Columns c + k for the lanes k in m, any mix of zeros and slopes: masked
+// loads and stores.
 ZEMBA_AVX512 inline __attribute__((always_inline)) double chunk512(const Graph& g, int i, double* row, int c,
                                                                     __mmask8 m, double s) {
     const int below = i - c;  // lanes 0..below are on or left of the diagonal
@@ -210,8 +217,7 @@ ZEMBA_AVX512 inline __attribute__((always_inline)) double chunk512(const Graph& 
                                       _mm512_set_pd(7.0, 6.0, 5.0, 4.0, 3.0, 2.0, 1.0, 0.0));
     const __m512d q = _mm512_maskz_div_pd(sm, _mm512_sub_pd(_mm512_set1_pd(g.v[i]), x), den);
     _mm512_mask_storeu_pd(row + c, m, q);
-    const bool first = c <= i + 1 && i + 1 < c + 8;
-    const unsigned bits = first ? sm : _mm512_mask_cmp_pd_mask(sm, q, _mm512_set1_pd(s), _CMP_GT_OQ);
+    const unsigned bits = _mm512_mask_cmp_pd_mask(sm, q, _mm512_set1_pd(s), _CMP_GT_OQ);
     if (bits) {
         double lanes[8];
         _mm512_storeu_pd(lanes, q);
@@ -228,13 +234,13 @@ ZEMBA_AVX512 void rowsAvx512(const Graph& g) {
         double* row = SlopMatrix[i];
         int c = toAligned(row, 64);
         if (c > n) c = n;
-        double s = 0.0;
+        double s = firstEdge(g, i);
         if (c > 0) s = chunk512(g, i, row, 0, static_cast<__mmask8>((1u << c) - 1), s);
         for (; c + 8 <= i + 1; c += 8) {
             if (Stream) _mm512_stream_pd(row + c, _mm512_setzero_pd());
             else _mm512_store_pd(row + c, _mm512_setzero_pd());
         }
-        if (c + 8 <= n && c <= i + 1) {
+        if (c + 8 <= n && c <= i) {
             s = chunk512(g, i, row, c, 0xFF, s);
             c += 8;
         }
