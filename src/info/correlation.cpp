@@ -5,6 +5,87 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+
+#include "frame/cpu.h"
+
+namespace {
+
+// Lagged products of the centred series, summed for a group of kGroup
+// consecutive lags side by side: lane j of block b is lag L0 + b*W + j and
+// adds its terms in increasing k, as a lag-by-lag walk does. cy carries
+// kGroup zeros on each side; a lane outside its overlap multiplies a finite
+// centred sample by 0 and adds +-0, which leaves its sum unchanged (a sum
+// that starts at +0 never becomes -0).
+constexpr int kBlocks = 8;
+constexpr int kMaxGroup = kBlocks * 8;
+constexpr int kCentredCap = ZEMBA_SERIES_CAP;
+
+template <int W>
+struct Lanes;
+template <>
+struct Lanes<2> {
+    typedef double vd __attribute__((vector_size(16)));
+};
+template <>
+struct Lanes<4> {
+    typedef double vd __attribute__((vector_size(32)));
+};
+template <>
+struct Lanes<8> {
+    typedef double vd __attribute__((vector_size(64)));
+};
+
+template <int W>
+inline __attribute__((always_inline)) void lagSums(const double* cx, const double* cy, int n, int lag0, double* c) {
+    typedef typename Lanes<W>::vd vd;
+    constexpr int G = kBlocks * W;
+    vd acc[kBlocks];
+    for (int b = 0; b < kBlocks; ++b) acc[b] = vd{};
+    const int kLo = lag0 + G - 1 < 0 ? -(lag0 + G - 1) : 0;
+    const int kHi = lag0 > 0 ? n - lag0 : n;
+    for (int k = kLo; k < kHi; ++k) {
+        const vd bx = vd{} + cx[k];
+        const double* p = cy + k + lag0;
+        for (int b = 0; b < kBlocks; ++b) {
+            vd v;
+            std::memcpy(&v, p + b * W, sizeof v);
+            acc[b] = acc[b] + bx * v;
+        }
+    }
+    std::memcpy(c, acc, sizeof acc);
+}
+
+template <int W>
+inline __attribute__((always_inline)) void peak(const double* cx, const double* cy, int n, double d, double& best,
+                                                int& bestLag) {
+    constexpr int G = kBlocks * W;
+    const int h = n / 2;
+    double c[G];
+    for (int lag0 = -h; lag0 < h; lag0 += G) {
+        lagSums<W>(cx, cy, n, lag0, c);
+        const int lanes = h - lag0 < G ? h - lag0 : G;
+        for (int j = 0; j < lanes; ++j) {
+            const double r = c[j] / d;
+            if (r > best) {
+                best = r;
+                bestLag = lag0 + j;
+            }
+        }
+    }
+}
+
+void peakSse2(const double* cx, const double* cy, int n, double d, double& best, int& bestLag) {
+    peak<2>(cx, cy, n, d, best, bestLag);
+}
+ZEMBA_AVX2 void peakAvx2(const double* cx, const double* cy, int n, double d, double& best, int& bestLag) {
+    peak<4>(cx, cy, n, d, best, bestLag);
+}
+ZEMBA_AVX512 void peakAvx512(const double* cx, const double* cy, int n, double d, double& best, int& bestLag) {
+    peak<8>(cx, cy, n, d, best, bestLag);
+}
+
+}  // namespace
 
 double CalculateVariane(int const* x, double mean, int n) {
     double ss = 0.0;
@@ -57,18 +138,37 @@ double Calculate_Correlation_double(double const* x, double const* y, int n) {
     const double d = std::sqrt(ssx * ssy);
 
     // Lag L pairs x[k] with y[k + L]; the normaliser is the whole-series one.
+    // An infinite or NaN normaliser makes every r 0, -0 or NaN: none beats 0.
     const int h = n / 2;
     double best = 0.0;
     int bestLag = 0;
-    for (int lag = -h; lag < h; ++lag) {
-        const int k0 = lag < 0 ? -lag : 0;
-        const int k1 = lag > 0 ? n - lag : n;
-        double c = 0.0;
-        for (int k = k0; k < k1; ++k) c += (x[k] - mx) * (y[k + lag] - my);
-        const double r = c / d;
-        if (r > best) {
-            best = r;
-            bestLag = lag;
+    if (h > 0 && std::isfinite(d) && n <= kCentredCap) {
+        // d finite: every centred sample is finite.
+        double cx[kCentredCap];
+        double cyPadded[kCentredCap + 2 * kMaxGroup];
+        double* cy = cyPadded + kMaxGroup;
+        for (int i = 0; i < n; ++i) {
+            cx[i] = x[i] - mx;
+            cy[i] = y[i] - my;
+        }
+        std::memset(cyPadded, 0, sizeof(double) * kMaxGroup);
+        std::memset(cy + n, 0, sizeof(double) * kMaxGroup);
+        switch (zemba::isa()) {
+            case zemba::Isa::avx512: peakAvx512(cx, cy, n, d, best, bestLag); break;
+            case zemba::Isa::avx2: peakAvx2(cx, cy, n, d, best, bestLag); break;
+            default: peakSse2(cx, cy, n, d, best, bestLag); break;
+        }
+    } else if (h > 0 && std::isfinite(d)) {
+        for (int lag = -h; lag < h; ++lag) {
+            const int k0 = lag < 0 ? -lag : 0;
+            const int k1 = lag > 0 ? n - lag : n;
+            double c = 0.0;
+            for (int k = k0; k < k1; ++k) c += (x[k] - mx) * (y[k + lag] - my);
+            const double r = c / d;
+            if (r > best) {
+                best = r;
+                bestLag = lag;
+            }
         }
     }
     std::printf("tr=%6.4f(%d)\n", best, bestLag);
