@@ -164,46 +164,91 @@ void selectionOrder(const T* v, int len, int* order) {
     }
 }
 
-constexpr int kMaxCodedLen = 15;  // len^len < 2^64
+// The sort reads only the outcomes of "a > b" between members, so any code
+// that fixes those outcomes fixes the pattern (several codes may share one).
 
-// Code of a window: sum of below_j * len^j, below_j the number of members
+// Up to 8 members: two bits per pair, a > b and b > a. Gap g = 1 .. len-1
+// holds the pairs (j, j + g), j = 0 .. len-1-g, lowest j first, so sliding
+// the window by one member shifts every gap down by one pair.
+constexpr int kMaxPairLen = 8;  // len(len-1) bits fit 64
+
+constexpr int gapOffset(int len, int g) { return 2 * ((g - 1) * len - (g - 1) * g / 2); }
+
+template <class T>
+uint64_t pairBits(T a, T b) {
+    return static_cast<uint64_t>(a > b) | static_cast<uint64_t>(b > a) << 1;
+}
+
+template <int Len, class T>
+uint64_t pairCode(const T* v) {
+    uint64_t code = 0;
+    for (int g = 1; g < Len; ++g)
+        for (int j = 0; j + g < Len; ++j) code |= pairBits(v[j], v[j + g]) << (gapOffset(Len, g) + 2 * j);
+    return code;
+}
+
+template <int Len, class Load>
+void tallyPairs(Tally& tally, Load load, int64_t windows, int64_t advance, int64_t spacing) {
+    using T = decltype(load(int64_t{0}));
+    T v[Len];
+    if (advance != spacing) {
+        for (int64_t w = 0; w < windows; ++w) {
+            for (int r = 0; r < Len; ++r) v[r] = load(w * advance + r * spacing);
+            tally.add(pairCode<Len>(v));
+        }
+        return;
+    }
+    // Each window is the previous one shifted by a member: drop the pairs of
+    // its first member, add those of the new last one at the top of each gap.
+    uint64_t top = 0;
+    for (int g = 1; g < Len; ++g) top |= uint64_t{3} << (gapOffset(Len, g) + 2 * (Len - 1 - g));
+    uint64_t code = 0;
+    for (int64_t w = 0; w < windows; ++w) {
+        if (w == 0) {
+            for (int r = 0; r < Len; ++r) v[r] = load(r * spacing);
+            code = pairCode<Len>(v);
+        } else {
+            const int64_t last = (w + Len - 1) * spacing;
+            const T newest = load(last);
+            code = (code >> 2) & ~top;
+            for (int g = 1; g < Len; ++g)
+                code |= pairBits(load(last - g * spacing), newest) << (gapOffset(Len, g) + 2 * (Len - 1 - g));
+        }
+        tally.add(code);
+    }
+}
+
+// Up to 15 members: the sum of below_j * len^j, below_j the number of members
 // strictly smaller than member j. Between comparable values these counts
-// decide every comparison of the sort, so the code fixes the pattern; a window
-// with an incomparable (NaN) member is sorted directly and coded by the
-// inverse of its order, whose counts sort the same way.
-template <int Fixed, class T>
-uint64_t ordinalCode(const T* v, int len) {
-    const int n = Fixed > 0 ? Fixed : len;
-    int below[kMaxCodedLen] = {};
+// decide every comparison; a window with an incomparable (NaN) member is
+// sorted directly and coded by the inverse of its order, which sorts alike.
+constexpr int kMaxCountLen = 15;  // len^len < 2^64
+
+template <class T>
+uint64_t countCode(const T* v, int len) {
+    int below[kMaxCountLen] = {};
     bool incomparable = false;
     if constexpr (std::is_floating_point<T>::value)
-        for (int j = 0; j < n; ++j) incomparable |= v[j] != v[j];
+        for (int j = 0; j < len; ++j) incomparable |= v[j] != v[j];
     if (incomparable) {
-        int order[kMaxCodedLen];
-        selectionOrder(v, n, order);
-        for (int k = 0; k < n; ++k) below[order[k]] = k;
+        int order[kMaxCountLen];
+        selectionOrder(v, len, order);
+        for (int k = 0; k < len; ++k) below[order[k]] = k;
     } else {
-        for (int j = 0; j < n; ++j)
-            for (int k = j + 1; k < n; ++k) {
+        for (int j = 0; j < len; ++j)
+            for (int k = j + 1; k < len; ++k) {
                 below[j] += v[k] < v[j];
                 below[k] += v[j] < v[k];
             }
     }
     uint64_t code = 0;
-    for (int j = n - 1; j >= 0; --j) code = code * static_cast<uint64_t>(n) + static_cast<uint64_t>(below[j]);
+    for (int j = len - 1; j >= 0; --j) code = code * static_cast<uint64_t>(len) + static_cast<uint64_t>(below[j]);
     return code;
 }
 
-template <int Fixed, class Load>
-void tallyOrdinal(Tally& tally, Load load, int64_t windows, int64_t advance, int64_t spacing, int len) {
-    using T = decltype(load(int64_t{0}));
-    const int n = Fixed > 0 ? Fixed : len;
-    T v[kMaxCodedLen];
-    for (int64_t w = 0; w < windows; ++w) {
-        const int64_t start = w * advance;
-        for (int r = 0; r < n; ++r) v[r] = load(start + r * spacing);
-        tally.add(ordinalCode<Fixed>(v, n));
-    }
+void spellOrder(const int* order, int len, std::string& p) {
+    p.resize(static_cast<size_t>(len));
+    for (int k = 0; k < len; ++k) p[k] = static_cast<char>(48 + order[k]);
 }
 
 // Entropy of the ordinal patterns of `windows` windows of len members: window
@@ -213,31 +258,57 @@ template <class Load>
 double ordinalEntropy(Load load, int64_t windows, int64_t advance, int64_t spacing, int len) {
     using T = decltype(load(int64_t{0}));
     const int total = static_cast<int>(windows);
-    if (len <= kMaxCodedLen) {
-        uint64_t space = 1;
-        for (int j = 0; j < len; ++j) space *= static_cast<uint64_t>(len);
-        Tally tally;
-        if (tally.open(space, windows)) {
-            switch (len) {
-                case 1: tallyOrdinal<1>(tally, load, windows, advance, spacing, len); break;
-                case 2: tallyOrdinal<2>(tally, load, windows, advance, spacing, len); break;
-                case 3: tallyOrdinal<3>(tally, load, windows, advance, spacing, len); break;
-                case 4: tallyOrdinal<4>(tally, load, windows, advance, spacing, len); break;
-                case 5: tallyOrdinal<5>(tally, load, windows, advance, spacing, len); break;
-                case 6: tallyOrdinal<6>(tally, load, windows, advance, spacing, len); break;
-                default: tallyOrdinal<0>(tally, load, windows, advance, spacing, len); break;
-            }
-            return tally.entropy(total, [len](uint64_t code, std::string& p) {
-                int below[kMaxCodedLen], order[kMaxCodedLen];
-                for (int j = 0; j < len; ++j) {
-                    below[j] = static_cast<int>(code % static_cast<uint64_t>(len));
-                    code /= static_cast<uint64_t>(len);
-                }
-                selectionOrder(below, len, order);
-                p.resize(static_cast<size_t>(len));
-                for (int k = 0; k < len; ++k) p[k] = static_cast<char>(48 + order[k]);
-            });
+    Tally tally;
+    if (len <= kMaxPairLen && tally.open(uint64_t{1} << (len * (len - 1)), windows)) {
+        switch (len) {
+            case 1: break;  // one pattern, code 0
+            case 2: tallyPairs<2>(tally, load, windows, advance, spacing); break;
+            case 3: tallyPairs<3>(tally, load, windows, advance, spacing); break;
+            case 4: tallyPairs<4>(tally, load, windows, advance, spacing); break;
+            case 5: tallyPairs<5>(tally, load, windows, advance, spacing); break;
+            case 6: tallyPairs<6>(tally, load, windows, advance, spacing); break;
+            case 7: tallyPairs<7>(tally, load, windows, advance, spacing); break;
+            default: tallyPairs<8>(tally, load, windows, advance, spacing); break;
         }
+        if (len == 1)
+            for (int64_t w = 0; w < windows; ++w) tally.add(0);
+        return tally.entropy(total, [len](uint64_t code, std::string& p) {
+            bool greater[kMaxPairLen][kMaxPairLen] = {};
+            for (int g = 1; g < len; ++g)
+                for (int j = 0; j + g < len; ++j) {
+                    const uint64_t bits = code >> (gapOffset(len, g) + 2 * j);
+                    greater[j][j + g] = bits & 1u;
+                    greater[j + g][j] = (bits >> 1) & 1u;
+                }
+            // The selection sort with the recorded outcomes in place of values.
+            int order[kMaxPairLen];
+            for (int k = 0; k < len; ++k) order[k] = k;
+            for (int p0 = 0; p0 + 1 < len; ++p0) {
+                int q = p0;
+                for (int c = p0 + 1; c < len; ++c)
+                    if (greater[order[q]][order[c]]) q = c;
+                std::swap(order[p0], order[q]);
+            }
+            spellOrder(order, len, p);
+        });
+    }
+    uint64_t space = 1;
+    for (int j = 0; j < len && len <= kMaxCountLen; ++j) space *= static_cast<uint64_t>(len);
+    if (len <= kMaxCountLen && tally.open(space, windows)) {
+        T v[kMaxCountLen];
+        for (int64_t w = 0; w < windows; ++w) {
+            for (int r = 0; r < len; ++r) v[r] = load(w * advance + r * spacing);
+            tally.add(countCode(v, len));
+        }
+        return tally.entropy(total, [len](uint64_t code, std::string& p) {
+            int below[kMaxCountLen], order[kMaxCountLen];
+            for (int j = 0; j < len; ++j) {
+                below[j] = static_cast<int>(code % static_cast<uint64_t>(len));
+                code /= static_cast<uint64_t>(len);
+            }
+            selectionOrder(below, len, order);
+            spellOrder(order, len, p);
+        });
     }
     std::vector<std::string> patterns;
     std::vector<T> v(static_cast<size_t>(len));
@@ -245,8 +316,8 @@ double ordinalEntropy(Load load, int64_t windows, int64_t advance, int64_t spaci
     for (int64_t w = 0; w < windows; ++w) {
         for (int r = 0; r < len; ++r) v[r] = load(w * advance + r * spacing);
         selectionOrder(v.data(), len, order.data());
-        std::string p(static_cast<size_t>(len), '0');
-        for (int k = 0; k < len; ++k) p[k] = static_cast<char>(48 + order[k]);
+        std::string p;
+        spellOrder(order.data(), len, p);
         patterns.push_back(std::move(p));
     }
     return calculateShannonEntropy(patterns);
