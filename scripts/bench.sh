@@ -2,7 +2,8 @@
 # Builds the benchmark suite (Release, without tests) and runs it: the report
 # goes to standard error, the results to bench/results.json. Extra arguments
 # are passed to the benchmark program (for example --benchmark_filter=...).
-# BUILD_DIR overrides the build directory (default build-bench/).
+# BUILD_DIR overrides the build directory (default build-bench/). The speed
+# goals (bench/goals.py) are printed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${BUILD_DIR:-build-bench}"
@@ -12,3 +13,4 @@ cmake --build "$build" -j"$(nproc)" --target zemba_bench >/dev/null
   --benchmark_report_aggregates_only=true --benchmark_out=bench/results.json \
   --benchmark_out_format=json "$@"
 echo "results: bench/results.json" >&2
+python3 bench/goals.py bench/results.json >&2

@@ -1,0 +1,76 @@
+#!/usr/bin/env python3
+"""Prints the speed goals as markdown tables from a benchmark results file.
+
+    python3 bench/goals.py [bench/results.json]
+
+Figures are the minimum CPU time over the repetitions (the `_min` aggregate).
+The peer figures are the fastest peers' seconds per call at 12193 samples of
+white noise (n = 4096 for mutual information, 256 where stated), measured on
+this kind of machine.
+"""
+import json
+import sys
+
+PEERS = [
+    # job, benchmark, peer seconds per call, goal (peer / here at least)
+    ("horizontal visibility degree sequence", "getHVGAdjMatrix_mode2/white/12193", 0.00087, 10),
+    ("permutation entropy, order 3", "calculatePermutationEntropy_m3/white/12193", 0.00056, 10),
+    ("permutation entropy, order 5", "calculatePermutationEntropy_m5/white/12193", 0.00088, 10),
+    ("sample entropy, m = 2, r = 0.2 SD (`sampen_1`)", "sampen_1_m2/white/12193", 0.065, 10),
+    ("approximate entropy, m = 2, integer data (`AppEn1`)", "AppEn1_m2/int/12193", 0.051, 10),
+    ("mutual information, n = 4096", "calculateMutualInformation/white/4096", 0.00039, 10),
+    ("Burg coefficients, order 16 (`memcof`)", "memcof_16/white/12193", 0.00062, 10),
+    ("natural visibility, n = 256 (`getVGFast`)", "getVGFast_mode2/white/256", 0.000021, 2),
+    ("natural visibility, n = 12193 (`getVGFast`, fills 12193² slope cells)", "getVGFast_mode2/white/12193", 0.0015, None),
+]
+
+BASELINES = [
+    # routine, benchmark, baseline, goal (routine / baseline at most)
+    ("`Z_ZEMBA`", "Z_ZEMBA/white/12193", "Baseline/write16B/12193", 3),
+    ("`getHVGAdjMatrix` mode 2", "getHVGAdjMatrix_mode2/white/12193", "Baseline/write24B/12193", 3),
+    ("`getHVGAdjMatrix` mode 4", "getHVGAdjMatrix_mode4/white/12193", "Baseline/write24B/12193", 3),
+    ("`getZEMBG_4features`", "getZEMBG_4features/white/12193", "Baseline/write32B/12193", 3),
+    ("`getVGFast` mode 2", "getVGFast_mode2/white/12193", "Baseline/slopeRows/12193", 1.5),
+    ("`getRevVGFast` mode 2", "getRevVGFast_mode2/white/12193", "Baseline/slopeRows/12193", 1.5),
+]
+
+SCALE = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
+
+
+def seconds(results, name):
+    for b in results["benchmarks"]:
+        if b["name"] == name + "_min":
+            return b["cpu_time"] * SCALE[b.get("time_unit", "ns")]
+    return None
+
+
+def main():
+    path = sys.argv[1] if len(sys.argv) > 1 else "bench/results.json"
+    with open(path) as f:
+        results = json.load(f)
+    print("| job | zemba, s/call | fastest peer, s/call | peer / zemba | goal | met |")
+    print("|---|---|---|---|---|---|")
+    for job, bench, peer, goal in PEERS:
+        here = seconds(results, bench)
+        if here is None:
+            print(f"| {job} | (not run) | {peer:.2g} | | | |")
+            continue
+        ratio = peer / here
+        met = "" if goal is None else ("yes" if ratio >= goal else "no")
+        goal_text = "-" if goal is None else f">= {goal}"
+        print(f"| {job} | {here:.3g} | {peer:.2g} | {ratio:.3g} | {goal_text} | {met} |")
+    print()
+    print("| routine, n = 12193 | zemba, us | baseline, us | ratio | goal | met |")
+    print("|---|---|---|---|---|---|")
+    for routine, bench, base, goal in BASELINES:
+        here, ref = seconds(results, bench), seconds(results, base)
+        if here is None or ref is None:
+            print(f"| {routine} | (not run) | | | | |")
+            continue
+        ratio = here / ref
+        print(f"| {routine} | {here * 1e6:.4g} | {ref * 1e6:.4g} ({base.split('/')[1]}) | {ratio:.2f} | <= {goal} | "
+              f"{'yes' if ratio <= goal else 'no'} |")
+
+
+if __name__ == "__main__":
+    main()
