@@ -554,6 +554,75 @@ void checkVectorPaths() {
             }
         check(sameBits(got, std::log(B / A)), "SmEn on 1500 samples equals the all-pairs count");
     }
+
+    auto vg = fn<double (*)(double*, int*, int*, int*, int*)>("getVGFast");
+    auto* slopes = data<double>("SlopMatrix");
+    if (vg && slopes) {
+        int len = 701, mode = 2, tau = 1;
+        std::vector<double> v = pseudoNoise(len, 3);
+        std::vector<int> out(2 * static_cast<size_t>(len));
+        double sum = 0;
+        quietly([&] { sum = vg(v.data(), &len, &mode, &tau, out.data()); });
+        bool cells = true, degrees = true;
+        std::vector<int> degree(static_cast<size_t>(len), 0);
+        for (int i = 0; i < len; ++i) {
+            double top = 0;
+            for (int j = 0; j < len; ++j) {
+                const double want = j > i ? (v[i] - v[j]) / static_cast<double>(i - j) : 0.0;
+                cells = cells && sameBits(slopes[static_cast<size_t>(i) * 12194 + j], want);
+                if (j == i + 1 || (j > i + 1 && want > top)) {
+                    ++degree[i], ++degree[j];
+                    top = want;
+                }
+            }
+        }
+        long total = 0;
+        for (int i = 0; i < len; ++i) degrees = degrees && out[i] == degree[i], total += degree[i];
+        check(cells, "getVGFast slope rows equal one division per cell");
+        check(degrees && sum == static_cast<double>(total), "getVGFast degrees equal the running-maximum scan");
+    }
+
+    auto lagged = fn<double (*)(double const*, double const*, int)>("_Z28Calculate_Correlation_doublePKdS0_i");
+    if (lagged) {
+        const int len = 999;
+        std::vector<double> a = pseudoNoise(len, 5), b = pseudoNoise(len, 6);
+        double got = 0;
+        quietly([&] { got = lagged(a.data(), b.data(), len); });
+        double sa = 0, sb = 0, qa = 0, qb = 0;
+        for (int i = 0; i < len; ++i) sa += a[i], sb += b[i];
+        const double ma = sa / len, mb = sb / len;
+        for (int i = 0; i < len; ++i) qa += (a[i] - ma) * (a[i] - ma), qb += (b[i] - mb) * (b[i] - mb);
+        const double norm = std::sqrt(qa * qb);
+        double best = 0;
+        for (int lag = -len / 2; lag < len / 2; ++lag) {
+            double c = 0;
+            for (int k = lag < 0 ? -lag : 0; k < (lag > 0 ? len - lag : len); ++k) c += (a[k] - ma) * (b[k + lag] - mb);
+            if (c / norm > best) best = c / norm;
+        }
+        check(sameBits(got, best), "Calculate_Correlation_double equals the lag-by-lag sums");
+    }
+
+    auto adj = fn<void (*)(double*, int*, int*, int*, double*)>("getRecurrenceAdj");
+    if (adj) {
+        int len = 303, m = 3, tau = 2;
+        std::vector<double> x = pseudoNoise(len, 9);
+        const int count = len - m * tau + 1;
+        std::vector<double> out(static_cast<size_t>(count) * count, -5.0);
+        adj(x.data(), &len, &m, &tau, out.data());
+        bool cells = true;
+        double sum = 0;
+        for (int i = 0; i < count; ++i)
+            for (int j = i + 1; j < count; ++j) {
+                double sq = 0;
+                for (int k = 0; k < m; ++k) sq += (x[i + k * tau] - x[j + k * tau]) * (x[i + k * tau] - x[j + k * tau]);
+                const double d = std::sqrt(sq);
+                sum += d;
+                cells = cells && sameBits(out[static_cast<size_t>(i) * count + j], d) &&
+                        sameBits(out[static_cast<size_t>(j) * count + i], d);
+            }
+        check(cells && sameBits(out[0], sum / ((count - 1.0) * count) + 1.0),
+              "getRecurrenceAdj equals the pairwise distances");
+    }
 }
 
 }  // namespace
