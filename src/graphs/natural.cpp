@@ -25,9 +25,9 @@ namespace {
 
 int32_t vgDegrees[ZEMBA_SERIES_CAP];
 
-// From this many samples on the matrix (n * n doubles, 32 MB) is larger than
-// the caches and is streamed to memory.
-constexpr int kStreamFrom = 2048;
+// From this many samples on the matrix (n * n doubles, 8 MB) outgrows the
+// caches and is streamed to memory.
+constexpr int kStreamFrom = 1024;
 
 struct Graph {
     const double* v;
