@@ -153,15 +153,21 @@ double riseFallEntropy(const double* x, int n, int L) {
 // Member offsets in the order the pattern routines sort a window: position p
 // receives, by one swap, the first smallest of positions p..len-1 (a candidate
 // replaces the running minimum only when strictly smaller). Not stable.
-template <class T>
-void selectionOrder(const T* v, int len, int* order) {
+// greater(a, b) tells whether member a is greater than member b.
+template <class Greater>
+void selectionOrder(int len, int* order, Greater greater) {
     for (int k = 0; k < len; ++k) order[k] = k;
     for (int p = 0; p + 1 < len; ++p) {
         int q = p;
         for (int c = p + 1; c < len; ++c)
-            if (v[order[q]] > v[order[c]]) q = c;
+            if (greater(order[q], order[c])) q = c;
         std::swap(order[p], order[q]);
     }
+}
+
+template <class T>
+void selectionOrder(const T* v, int len, int* order) {
+    selectionOrder(len, order, [v](int a, int b) { return v[a] > v[b]; });
 }
 
 // The sort reads only the outcomes of "a > b" between members, so any code
@@ -187,33 +193,41 @@ uint64_t pairCode(const T* v) {
     return code;
 }
 
+constexpr int64_t kMaxLag = 64;
+
 template <int Len, class Load>
 void tallyPairs(Tally& tally, Load load, int64_t windows, int64_t advance, int64_t spacing) {
     using T = decltype(load(int64_t{0}));
     T v[Len];
-    if (advance != spacing) {
+    // Window w is window w - lag shifted by one member when lag = spacing / advance
+    // is whole: drop the pairs of its first member and add those of the new
+    // last one at the top of each gap. The last lag codes wait in a ring.
+    const int64_t lag = spacing % advance == 0 ? spacing / advance : 0;
+    if (lag < 1 || lag > kMaxLag) {
         for (int64_t w = 0; w < windows; ++w) {
             for (int r = 0; r < Len; ++r) v[r] = load(w * advance + r * spacing);
             tally.add(pairCode<Len>(v));
         }
         return;
     }
-    // Each window is the previous one shifted by a member: drop the pairs of
-    // its first member, add those of the new last one at the top of each gap.
     uint64_t top = 0;
     for (int g = 1; g < Len; ++g) top |= uint64_t{3} << (gapOffset(Len, g) + 2 * (Len - 1 - g));
-    uint64_t code = 0;
+    uint64_t ring[kMaxLag];
+    int64_t slot = 0;
     for (int64_t w = 0; w < windows; ++w) {
-        if (w == 0) {
-            for (int r = 0; r < Len; ++r) v[r] = load(r * spacing);
+        uint64_t code;
+        if (w < lag) {
+            for (int r = 0; r < Len; ++r) v[r] = load(w * advance + r * spacing);
             code = pairCode<Len>(v);
         } else {
-            const int64_t last = (w + Len - 1) * spacing;
+            const int64_t last = w * advance + (Len - 1) * spacing;
             const T newest = load(last);
-            code = (code >> 2) & ~top;
+            code = (ring[slot] >> 2) & ~top;
             for (int g = 1; g < Len; ++g)
                 code |= pairBits(load(last - g * spacing), newest) << (gapOffset(Len, g) + 2 * (Len - 1 - g));
         }
+        ring[slot] = code;
+        if (++slot == lag) slot = 0;
         tally.add(code);
     }
 }
@@ -261,7 +275,7 @@ double ordinalEntropy(Load load, int64_t windows, int64_t advance, int64_t spaci
     Tally tally;
     if (len <= kMaxPairLen && tally.open(uint64_t{1} << (len * (len - 1)), windows)) {
         switch (len) {
-            case 1: break;  // one pattern, code 0
+            case 1: tallyPairs<1>(tally, load, windows, advance, spacing); break;
             case 2: tallyPairs<2>(tally, load, windows, advance, spacing); break;
             case 3: tallyPairs<3>(tally, load, windows, advance, spacing); break;
             case 4: tallyPairs<4>(tally, load, windows, advance, spacing); break;
@@ -270,8 +284,6 @@ double ordinalEntropy(Load load, int64_t windows, int64_t advance, int64_t spaci
             case 7: tallyPairs<7>(tally, load, windows, advance, spacing); break;
             default: tallyPairs<8>(tally, load, windows, advance, spacing); break;
         }
-        if (len == 1)
-            for (int64_t w = 0; w < windows; ++w) tally.add(0);
         return tally.entropy(total, [len](uint64_t code, std::string& p) {
             bool greater[kMaxPairLen][kMaxPairLen] = {};
             for (int g = 1; g < len; ++g)
@@ -280,15 +292,8 @@ double ordinalEntropy(Load load, int64_t windows, int64_t advance, int64_t spaci
                     greater[j][j + g] = bits & 1u;
                     greater[j + g][j] = (bits >> 1) & 1u;
                 }
-            // The selection sort with the recorded outcomes in place of values.
             int order[kMaxPairLen];
-            for (int k = 0; k < len; ++k) order[k] = k;
-            for (int p0 = 0; p0 + 1 < len; ++p0) {
-                int q = p0;
-                for (int c = p0 + 1; c < len; ++c)
-                    if (greater[order[q]][order[c]]) q = c;
-                std::swap(order[p0], order[q]);
-            }
+            selectionOrder(len, order, [&greater](int a, int b) { return greater[a][b]; });
             spellOrder(order, len, p);
         });
     }
