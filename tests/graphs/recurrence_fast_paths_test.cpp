@@ -127,10 +127,12 @@ TEST(RecurrenceFastPath, NonFiniteSamplesPropagateTheSameWay) {
     }
 }
 
-TEST(RecurrenceFastPath, NoVectorsOrOneVector) {
+TEST(RecurrenceFastPath, DegenerateEmbeddings) {
     expectSameAsWalk({1.0, 2.0}, 3, 1);       // N <= 0: only the summary cell
     expectSameAsWalk({1.0, 2.0, 3.0}, 3, 1);  // N = 1: summary 0, nothing else
     expectSameAsWalk({4.0, 1.0, 2.0, 3.0}, 2, 2);
+    std::mt19937 rng(17);
+    expectSameAsWalk(whiteNoise(rng, 20), 0, 1);  // m = 0: n + 1 vectors, all distances 0
 }
 
 TEST(RecurrenceFastPath, LargeMatrixMatchesPairWalk) {
