@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "frame/cpu.h"
+#include "frame/lanes.h"
 
 namespace {
 
@@ -40,23 +41,7 @@ void embed(const double* x, int count, int m, int tau) {
 // row is written in order. The running sum adds the upper cells of the
 // previous row, read back from out in walk order, interleaved with the work on
 // the current row so the dependent additions overlap the distance arithmetic.
-template <int W>
-struct Lanes;
-template <>
-struct Lanes<2> {
-    typedef double vd __attribute__((vector_size(16)));
-    static inline __attribute__((always_inline)) void root(vd& v) { v = __builtin_ia32_sqrtpd(v); }
-};
-template <>
-struct Lanes<4> {
-    typedef double vd __attribute__((vector_size(32)));
-    static inline __attribute__((always_inline)) void root(vd& v) { asm("vsqrtpd %0, %0" : "+v"(v)); }
-};
-template <>
-struct Lanes<8> {
-    typedef double vd __attribute__((vector_size(64)));
-    static inline __attribute__((always_inline)) void root(vd& v) { asm("vsqrtpd %0, %0" : "+v"(v)); }
-};
+using zemba::Lanes;
 
 // One cell; lo < hi are the two vector indices.
 template <int M>

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "frame/cpu.h"
+#include "frame/lanes.h"
 
 namespace {
 
@@ -21,20 +22,7 @@ constexpr int kBlocks = 8;
 constexpr int kMaxGroup = kBlocks * 8;
 constexpr int kCentredCap = ZEMBA_SERIES_CAP;
 
-template <int W>
-struct Lanes;
-template <>
-struct Lanes<2> {
-    typedef double vd __attribute__((vector_size(16)));
-};
-template <>
-struct Lanes<4> {
-    typedef double vd __attribute__((vector_size(32)));
-};
-template <>
-struct Lanes<8> {
-    typedef double vd __attribute__((vector_size(64)));
-};
+using zemba::Lanes;
 
 template <int W>
 inline __attribute__((always_inline)) void lagSums(const double* cx, const double* cy, int n, int lag0, double* c) {
