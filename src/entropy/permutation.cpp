@@ -214,15 +214,15 @@ void tallyPairs(Tally& tally, Load load, int64_t windows, int64_t advance, int64
     for (int g = 1; g < Len; ++g) top |= uint64_t{3} << (gapOffset(Len, g) + 2 * (Len - 1 - g));
     uint64_t ring[kMaxLag];
     int64_t slot = 0;
+    uint64_t code = 0;
     for (int64_t w = 0; w < windows; ++w) {
-        uint64_t code;
         if (w < lag) {
             for (int r = 0; r < Len; ++r) v[r] = load(w * advance + r * spacing);
             code = pairCode<Len>(v);
         } else {
             const int64_t last = w * advance + (Len - 1) * spacing;
             const T newest = load(last);
-            code = (ring[slot] >> 2) & ~top;
+            code = ((lag == 1 ? code : ring[slot]) >> 2) & ~top;  // a lag of 1 stays in a register
             for (int g = 1; g < Len; ++g)
                 code |= pairBits(load(last - g * spacing), newest) << (gapOffset(Len, g) + 2 * (Len - 1 - g));
         }
