@@ -8,10 +8,7 @@
 #include <cstring>
 #include <utility>
 
-namespace zemba {
-// Entropy of the ordinal patterns of node degrees (entropy/permutation.cpp).
-double ordinalPatternEntropy(const NodeRecord* nodes, int64_t windows, int64_t advance, int64_t spacing, int len);
-}  // namespace zemba
+#include "entropy/patterns.h"
 
 void HVG_Entropy(double* x, int* nPtr, int* mPtr, int* tauPtr, double* out) {
     const int n = *nPtr;

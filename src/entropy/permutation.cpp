@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "entropy/patterns.h"
 #include "frame/arith.h"
 
 namespace {
@@ -67,17 +68,6 @@ int32_t hashCount[kHashSlots];      // zero between calls
 uint64_t hashKey[kHashSlots];
 uint32_t firstSeen[kDirectSpace];  // codes (direct) or slots (hashed), first-seen order
 
-// The same terms, in the same order, as calculateShannonEntropy adds them.
-double entropyOfCounts(const std::unordered_map<std::string, int>& counts, int total) {
-    const double all = static_cast<double>(total);
-    double h = 0.0;
-    for (const auto& entry : counts) {
-        const double p = entry.second / all;
-        h = h - std::log(p) * p;
-    }
-    return h;
-}
-
 // Counts window codes in a table indexed by code when the code space is small,
 // otherwise in an open-addressing hash; leaves both tables zero on the way out.
 class Tally {
@@ -119,7 +109,7 @@ public:
             spell(direct_ ? at : hashKey[at], pattern);
             counts[pattern] += direct_ ? directCount[at] : hashCount[at];
         }
-        return entropyOfCounts(counts, total);
+        return zemba::entropyOfCounts(counts, total);
     }
 
 private:
