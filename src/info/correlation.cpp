@@ -3,6 +3,7 @@
 // two real series over lags -n/2 .. n/2-1. Population moments throughout.
 #include "zemba.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +22,17 @@ namespace {
 constexpr int kBlocks = 8;
 constexpr int kMaxGroup = kBlocks * 8;
 constexpr int kCentredCap = ZEMBA_SERIES_CAP;
+
+// Centred copies of the two series (y with zero margins). Static rather than
+// on the stack (about 200 KB; some hosts give threads small stacks); a call
+// that finds them taken sums lag by lag instead.
+struct Centred {
+    std::atomic_flag busy = ATOMIC_FLAG_INIT;
+    double x[kCentredCap];
+    double yPadded[kCentredCap + 2 * kMaxGroup];
+    bool claim() { return !busy.test_and_set(std::memory_order_acquire); }
+    void release() { busy.clear(std::memory_order_release); }
+} centred;
 
 using zemba::Lanes;
 
@@ -130,10 +142,11 @@ double Calculate_Correlation_double(double const* x, double const* y, int n) {
     const int h = n / 2;
     double best = 0.0;
     int bestLag = 0;
-    if (h > 0 && std::isfinite(d) && n <= kCentredCap) {
+    const bool finite = h > 0 && std::isfinite(d);
+    if (finite && n <= kCentredCap && centred.claim()) {
         // d finite: every centred sample is finite.
-        double cx[kCentredCap];
-        double cyPadded[kCentredCap + 2 * kMaxGroup];
+        double* cx = centred.x;
+        double* cyPadded = centred.yPadded;
         double* cy = cyPadded + kMaxGroup;
         for (int i = 0; i < n; ++i) {
             cx[i] = x[i] - mx;
@@ -146,7 +159,8 @@ double Calculate_Correlation_double(double const* x, double const* y, int n) {
             case zemba::Isa::avx2: peakAvx2(cx, cy, n, d, best, bestLag); break;
             default: peakSse2(cx, cy, n, d, best, bestLag); break;
         }
-    } else if (h > 0 && std::isfinite(d)) {
+        centred.release();
+    } else if (finite) {
         for (int lag = -h; lag < h; ++lag) {
             const int k0 = lag < 0 ? -lag : 0;
             const int k1 = lag > 0 ? n - lag : n;
