@@ -4,33 +4,44 @@
 #ifndef ZEMBA_FRAME_LANES_H
 #define ZEMBA_FRAME_LANES_H
 
+#include <emmintrin.h>
+
 #include <cstdint>
 #include <cstring>
 
 namespace zemba {
 
+template <int W, class V>
+inline __attribute__((always_inline)) void wideRoot(V& v) {
+#if defined(__GNUC__) && !defined(__clang__)
+    asm("vsqrtpd %0, %0" : "+v"(v));
+#else
+    for (int l = 0; l < W; ++l) v[l] = __builtin_sqrt(v[l]);
+#endif
+}
+
 template <int W>
 struct Lanes;
-// root(v): correctly rounded square roots in place (sqrtpd / vsqrtpd; the
-// wider forms as one instruction, since GCC does not inline target intrinsics
-// into a template shared by all widths).
+// root(v): correctly rounded square roots in place. The wider forms are one
+// vsqrtpd written out, since GCC does not inline a target intrinsic into the
+// template shared by all widths; other compilers take them lane by lane.
 template <>
 struct Lanes<2> {
     typedef double vd __attribute__((vector_size(16)));
     typedef int64_t vi __attribute__((vector_size(16)));
-    static inline __attribute__((always_inline)) void root(vd& v) { v = __builtin_ia32_sqrtpd(v); }
+    static inline __attribute__((always_inline)) void root(vd& v) { v = _mm_sqrt_pd(v); }
 };
 template <>
 struct Lanes<4> {
     typedef double vd __attribute__((vector_size(32)));
     typedef int64_t vi __attribute__((vector_size(32)));
-    static inline __attribute__((always_inline)) void root(vd& v) { asm("vsqrtpd %0, %0" : "+v"(v)); }
+    static inline __attribute__((always_inline)) void root(vd& v) { wideRoot<4>(v); }
 };
 template <>
 struct Lanes<8> {
     typedef double vd __attribute__((vector_size(64)));
     typedef int64_t vi __attribute__((vector_size(64)));
-    static inline __attribute__((always_inline)) void root(vd& v) { asm("vsqrtpd %0, %0" : "+v"(v)); }
+    static inline __attribute__((always_inline)) void root(vd& v) { wideRoot<8>(v); }
 };
 
 // Unaligned load and store (the vector goes by reference, never by value

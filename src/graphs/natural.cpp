@@ -25,6 +25,11 @@ namespace {
 
 int32_t vgDegrees[ZEMBA_SERIES_CAP];
 
+// The slopes of a vector that holds an edge, for the scalar walk. (Not a local
+// array: the compiler may give a local 64-byte alignment that a sanitizer's
+// relocated stack frames do not keep.)
+alignas(64) double laneSlopes[8];
+
 // From this many samples on the matrix (n * n doubles, 8 MB) outgrows the
 // caches and is streamed to memory.
 constexpr int kStreamFrom = 1024;
@@ -148,9 +153,8 @@ void rowsSse2(const Graph& g) {
             else _mm_store_pd(row + c, q);
             den = _mm_sub_pd(den, step);
             if (const unsigned bits = static_cast<unsigned>(_mm_movemask_pd(_mm_cmpgt_pd(q, sv)))) {
-                double lanes[2];
-                _mm_storeu_pd(lanes, q);
-                s = visitLanes(g, i, c, lanes, bits, s);
+                _mm_storeu_pd(laneSlopes, q);
+                s = visitLanes(g, i, c, laneSlopes, bits, s);
                 sv = _mm_set1_pd(s);
             }
         }
@@ -188,9 +192,8 @@ ZEMBA_AVX2 void rowsAvx2(const Graph& g) {
             else _mm256_store_pd(row + c, q);
             den = _mm256_sub_pd(den, step);
             if (const unsigned bits = static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(q, sv, _CMP_GT_OQ)))) {
-                double lanes[4];
-                _mm256_storeu_pd(lanes, q);
-                s = visitLanes(g, i, c, lanes, bits, s);
+                _mm256_storeu_pd(laneSlopes, q);
+                s = visitLanes(g, i, c, laneSlopes, bits, s);
                 sv = _mm256_set1_pd(s);
             }
         }
@@ -219,9 +222,8 @@ ZEMBA_AVX512 inline __attribute__((always_inline)) double chunk512(const Graph& 
     _mm512_mask_storeu_pd(row + c, m, q);
     const unsigned bits = _mm512_mask_cmp_pd_mask(sm, q, _mm512_set1_pd(s), _CMP_GT_OQ);
     if (bits) {
-        double lanes[8];
-        _mm512_storeu_pd(lanes, q);
-        s = visitLanes(g, i, c, lanes, bits, s);
+        _mm512_storeu_pd(laneSlopes, q);
+        s = visitLanes(g, i, c, laneSlopes, bits, s);
     }
     return s;
 }
@@ -255,9 +257,8 @@ ZEMBA_AVX512 void rowsAvx512(const Graph& g) {
             else _mm512_store_pd(row + c, q);
             den = _mm512_sub_pd(den, step);
             if (const unsigned bits = _mm512_cmp_pd_mask(q, sv, _CMP_GT_OQ)) {
-                double lanes[8];
-                _mm512_storeu_pd(lanes, q);
-                s = visitLanes(g, i, c, lanes, bits, s);
+                _mm512_storeu_pd(laneSlopes, q);
+                s = visitLanes(g, i, c, laneSlopes, bits, s);
                 sv = _mm512_set1_pd(s);
             }
         }
