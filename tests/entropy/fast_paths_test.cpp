@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "support/capture.h"
+#include "support/series.h"
 
 namespace {
 
@@ -35,17 +36,7 @@ double referencePermutationEntropy(const std::vector<double>& x, int m) {
     return calculateShannonEntropy(patterns) / std::log(static_cast<double>(static_cast<int32_t>(f)));
 }
 
-std::vector<double> series(int n, uint64_t seed, int kind) {
-    std::mt19937_64 g(seed);
-    std::normal_distribution<double> z(0.0, 1.0);
-    std::vector<double> x(static_cast<size_t>(n));
-    double s = 0.0;
-    for (auto& v : x) {
-        const double e = z(g);
-        v = kind == 0 ? e : kind == 1 ? (s += e) : std::round(2.0 * e);  // kind 2: many ties
-    }
-    return x;
-}
+std::vector<double> series(int n, uint64_t seed, int kind) { return zemba_test::series(n, seed, kind, 2.0); }
 
 TEST(PermutationEntropyFastPath, MatchesStringCountingBitForBit) {
     for (int kind = 0; kind < 3; ++kind)

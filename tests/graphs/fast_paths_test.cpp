@@ -19,6 +19,7 @@
 
 #include "frame/arith.h"
 #include "support/capture.h"
+#include "support/series.h"
 
 namespace {
 
@@ -48,17 +49,7 @@ Reference referenceNatural(const std::vector<double>& v, int tau) {
     return r;
 }
 
-std::vector<double> series(int n, uint64_t seed, int kind) {
-    std::mt19937_64 g(seed);
-    std::normal_distribution<double> z(0.0, 1.0);
-    std::vector<double> x(static_cast<size_t>(n));
-    double s = 0.0;
-    for (auto& v : x) {
-        const double e = z(g);
-        v = kind == 0 ? e : kind == 1 ? (s += e) : std::round(3.0 * e);
-    }
-    return x;
-}
+std::vector<double> series(int n, uint64_t seed, int kind) { return zemba_test::series(n, seed, kind, 3.0); }
 
 TEST(NaturalVisibilityFastPath, SlopesDegreesAndWeightsMatchOnePassConstruction) {
     for (int kind = 0; kind < 3; ++kind)
