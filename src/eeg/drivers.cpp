@@ -4,6 +4,7 @@
 // out[0] = mean over the pairs, out[1 + c] = pair sum of channel c / nch.
 #include <cstdio>
 
+#include "frame/diag.h"
 #include "frame/arith.h"
 #include "zemba.h"
 
@@ -40,7 +41,7 @@ double* RunHVGS(int nch, int len, double* out) {
     }
     out[0] = sum / static_cast<double>(zemba::wrapMul(nch, nch - 1));
     for (int c = 0; c < nch; ++c) out[1 + c] = acc[c] / nch;
-    std::printf("sum=%6.1f, r[%d]=%7.5f\n", out[0], nch, out[nch]);
+    zemba::diag::printf("sum=%6.1f, r[%d]=%7.5f\n", out[0], nch, out[nch]);
     return out;
 }
 
@@ -63,7 +64,7 @@ double* RunMI(int nch, int len, double* out) {
         }
     }
     out[0] = sum / static_cast<double>(zemba::wrapMul(nch, nch - 1));
-    std::printf("sum=%6.1f\n", out[0]);
+    zemba::diag::printf("sum=%6.1f\n", out[0]);
     for (int c = 0; c < nch; ++c) out[1 + c] = acc[c] / nch;
     return out;
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "frame/diag.h"
 #include "zemba.h"
 
 namespace {
@@ -66,40 +67,40 @@ void readBlocks(std::FILE* f, char* line, int k) {
 bool loadFile(const char* path, int k, char* line) {
     std::FILE* f = path ? std::fopen(path, "r") : nullptr;
     if (!f) {
-        std::puts("can not open file");
+        zemba::diag::puts("can not open file");
         return false;
     }
     readHeaderLine(line, f);
     if (line[0] != '#') {
-        std::printf("not a correct file: %s\n", path);
+        zemba::diag::printf("not a correct file: %s\n", path);
         std::fclose(f);
         return false;
     }
     myData.group[k] = line[5];
     if (line[5] != 'c' && line[5] != 'a') {
-        std::puts("not a correct alcohol EEG file");
+        zemba::diag::puts("not a correct alcohol EEG file");
         std::fclose(f);
         return false;
     }
     readHeaderLine(line, f);
     if (line[0] != '#') {
-        std::puts("error on file format on 2 Lines :# 120 trials, 64 chans, 416 samples 368 post_stim samples");
+        zemba::diag::puts("error on file format on 2 Lines :# 120 trials, 64 chans, 416 samples 368 post_stim samples");
         std::fclose(f);
         return false;
     }
     readHeaderLine(line, f);
     if (line[0] != '#') {
-        std::puts("error on file format on 3 Lines 3.906000 msecs uV");
+        zemba::diag::puts("error on file format on 3 Lines 3.906000 msecs uV");
         std::fclose(f);
         return false;
     }
     readHeaderLine(line, f);
-    if (line[0] != '#') std::puts("error on file format on S1 obj , trial 2");
+    if (line[0] != '#') zemba::diag::puts("error on file format on S1 obj , trial 2");
     int code = conditionCode(line);
     if (code != 0) myData.condition[k] = static_cast<int8_t>(code);
     readHeaderLine(line, f);
     if (line[0] != '#') {
-        std::printf("no channel block on line 5, no samples read: %s\n", path);
+        zemba::diag::printf("no channel block on line 5, no samples read: %s\n", path);
         std::fclose(f);
         return true;
     }
@@ -116,7 +117,7 @@ extern "C" void LoadAlcoholFile(char** paths, int* nFiles, int* select, void* /*
     if (files < 0) return;
     out[0] = -1.0;
     if (files > ZEMBA_MAX_FILES) {
-        std::printf("too many files: %d (at most %d)\n", files, ZEMBA_MAX_FILES);
+        zemba::diag::printf("too many files: %d (at most %d)\n", files, ZEMBA_MAX_FILES);
         return;
     }
     char line[kLineCap + 2];
@@ -124,9 +125,9 @@ extern "C" void LoadAlcoholFile(char** paths, int* nFiles, int* select, void* /*
         if (!loadFile(paths[k], k, line)) return;
 
     for (int k = 1; k < files; ++k)
-        if (myData.group[k] != myData.group[0]) std::printf("different group=%c\n", myData.group[k]);
-    for (int c = 0; c < ZEMBA_DEGREE_ROWS; ++c) std::printf("%s\t", myData.names[c]);
-    std::putchar('\n');
+        if (myData.group[k] != myData.group[0]) zemba::diag::printf("different group=%c\n", myData.group[k]);
+    for (int c = 0; c < ZEMBA_DEGREE_ROWS; ++c) zemba::diag::printf("%s\t", myData.names[c]);
+    zemba::diag::putchar('\n');
 
     out[0] = static_cast<double>(myData.group[0]);
     out[1] = static_cast<double>(myData.condition[0]);

@@ -1,5 +1,6 @@
 // Histogram entropy of non-negative integer sequences (degrees, pattern codes):
 // the common entropy kernel. The histogram lives in inSets[k].degree.
+#include "frame/diag.h"
 #include "zemba.h"
 
 #include <cmath>
@@ -13,7 +14,7 @@ double calculateEntropy(int* data, int* nPtr, int* mode, double* result) {
     int maxData = data[0];
     for (int i = 1; i < n; ++i)
         if (data[i] > maxData) maxData = data[i];
-    std::printf("ratio=%6.4f maxData=%6.0f\n", 1.0, static_cast<double>(maxData));
+    zemba::diag::printf("ratio=%6.4f maxData=%6.0f\n", 1.0, static_cast<double>(maxData));
 
     // Values above the last bucket are rescaled so that the largest lands there.
     const bool rescale = maxData > ZEMBA_SERIES_CAP;

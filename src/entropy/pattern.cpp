@@ -1,6 +1,7 @@
 // Visibility pattern entropy: mean degree and mean strength of the horizontal
 // visibility graph (signed edge weight x[j] - x[i] + 1), and the entropy of
 // the ordinal patterns of the degree sequence over windows of m nodes.
+#include "frame/diag.h"
 #include "zemba.h"
 
 #include <cstdint>
@@ -77,7 +78,7 @@ void HVG_Entropy(double* x, int* nPtr, int* mPtr, int* tauPtr, double* out) {
 
     uint64_t bits;
     std::memcpy(&bits, &h, sizeof bits);
-    std::printf("%d\n", static_cast<int32_t>(static_cast<uint32_t>(bits)));
+    zemba::diag::printf("%d\n", static_cast<int32_t>(static_cast<uint32_t>(bits)));
 
     out[0] = degreeSum / static_cast<double>(n);
     out[1] = weightSum / static_cast<double>(n);

@@ -2,6 +2,7 @@
 // top < 0 means empty. A push onto a full stack is dropped, and a record whose
 // top lies beyond its items reads as holding nothing (-1): no call touches
 // memory outside the record's items.
+#include "frame/diag.h"
 #include "zemba.h"
 
 #include <cstdio>
@@ -23,7 +24,7 @@ void StackPush(stackT* s, int value) {
 int StackPop(stackT* s) {
     if (s->top < 0) {
         static const char msg[] = "Can't pop element from stack: stack is empty.\n";
-        std::fwrite(msg, 1, sizeof msg - 1, stderr);
+        zemba::diag::error(msg, sizeof msg - 1);
         return -1;
     }
     if (beyondItems(s)) return -1;

@@ -2,6 +2,7 @@
 // degree entropy of the pairwise-built graph, and the divergence between the
 // backward- and forward-degree distributions of the directed graph with its
 // companion figures.
+#include "frame/diag.h"
 #include "zemba.h"
 
 #include <cmath>
@@ -77,7 +78,7 @@ double Z_ZEMBA_Entropy(double* x, int criterion, int n) {
         pairGraph<true>(x, n);
     std::memset(degreeList, 0, sizeof degreeList);
     for (int i = 0; i < n; ++i) {
-        std::printf("d(%d)=%d", i, outSets[i].degree);
+        zemba::diag::printf("d(%d)=%d", i, outSets[i].degree);
         degreeList[i] = outSets[i].degree;
     }
     int count = n;
@@ -95,7 +96,7 @@ double Z_ZEMBA_KLD(double* x, int* nPtr, double* out) {
     std::memset(histForward, 0, sizeof(int32_t) * un);
     std::memset(meanLater, 0, sizeof(double) * un);
     const double entropy = Z_ZEMBA_Entropy(x, 2, n);
-    std::printf("Entropy=%6.4f\n", entropy);
+    zemba::diag::printf("Entropy=%6.4f\n", entropy);
 
     std::memset(outSets, 0, sizeof(NodeRecord) * un);
     std::memset(inSets, 0, sizeof(NodeRecord) * un);

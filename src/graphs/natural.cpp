@@ -6,6 +6,7 @@
 // widest instruction set available; a vector whose slopes are all "not
 // greater" than the running maximum holds no edge and is not looked at again.
 // Large matrices are written with streaming stores.
+#include "frame/diag.h"
 #include "zemba.h"
 
 #include <immintrin.h>
@@ -61,7 +62,7 @@ inline void visit(const Graph& g, int i, int j, double slope, double& s) {
     if (slope > s) {
         addEdge(g, i, j);
         s = slope;
-        if (g.printFar) std::printf("i=%d:%d\n", i, j);
+        if (g.printFar) zemba::diag::printf("i=%d:%d\n", i, j);
     }
 }
 
@@ -312,7 +313,7 @@ double getVGFast(double* v, int* nPtr, int* modePtr, int* tauPtr, int* out) {
             out[n + i] = trunc32(outSets[i].weight);
             degreeSum += outSets[i].degree;
         }
-        std::printf("Degree=%d\n", degreeSum);
+        zemba::diag::printf("Degree=%d\n", degreeSum);
     }
     return degreeSum;
 }
@@ -338,7 +339,7 @@ double getRevVGFast(double* v, int* nPtr, int* modePtr, int* tauPtr, int* out) {
             out[i] = outSets[i].degree;
             degreeSum += outSets[i].degree;
         }
-        std::printf("Degree=%d\n", degreeSum);
+        zemba::diag::printf("Degree=%d\n", degreeSum);
         out[n] = 0;
     }
     return degreeSum;

@@ -1,6 +1,7 @@
 // Second-order statistics: variance about a given mean, covariance and Pearson
 // correlation of integer series, and the peak normalised cross-correlation of
 // two real series over lags -n/2 .. n/2-1. Population moments throughout.
+#include "frame/diag.h"
 #include "zemba.h"
 
 #include <atomic>
@@ -173,6 +174,6 @@ double Calculate_Correlation_double(double const* x, double const* y, int n) {
             }
         }
     }
-    std::printf("tr=%6.4f(%d)\n", best, bestLag);
+    zemba::diag::printf("tr=%6.4f(%d)\n", best, bestLag);
     return best;
 }

@@ -1,6 +1,7 @@
 // Mutual information of two series: each series is discretised into
 // consecutive integer states, joint and marginal state frequencies are counted
 // in the shared tables, and MI = sum p(a,b) ln(p(a,b) / (p(a) p(b))) in nats.
+#include "frame/diag.h"
 #include "zemba.h"
 
 #include <cmath>
@@ -98,18 +99,18 @@ JointProbabilityResult emptyResult() {
 template <class T>
 bool fitsTables(const T* first, const T* second, int n) {
     if (n > ZEMBA_MI_CAP) {
-        std::printf("joint probability: n=%d exceeds %d samples; nothing computed\n", n, ZEMBA_MI_CAP);
+        zemba::diag::printf("joint probability: n=%d exceeds %d samples; nothing computed\n", n, ZEMBA_MI_CAP);
         return false;
     }
     if (n <= 0) return true;
     if (!samplesFit(first, n) || !samplesFit(second, n)) {
-        std::printf("joint probability: a sample's integer part does not fit 32 bits; nothing computed\n");
+        zemba::diag::printf("joint probability: a sample's integer part does not fit 32 bits; nothing computed\n");
         return false;
     }
     const Range ra = rangeOf(first, n), rb = rangeOf(second, n);
     const int64_t f = ra.hi - ra.lo + 1, s = rb.hi - rb.lo + 1;
     if (f > ZEMBA_MI_CAP || s > ZEMBA_MI_CAP || f * s > ZEMBA_MI_CAP) {
-        std::printf("joint probability: %lld x %lld joint states exceed %d; nothing computed\n",
+        zemba::diag::printf("joint probability: %lld x %lld joint states exceed %d; nothing computed\n",
                     static_cast<long long>(f), static_cast<long long>(s), ZEMBA_MI_CAP);
         return false;
     }
@@ -120,16 +121,16 @@ bool fitsTables(const T* first, const T* second, int n) {
 template <bool PrintSamples>
 JointProbabilityResult countStates(int n, int f, int s) {
     const int joint = f * s;
-    std::printf("first=%d\n", f);
-    std::printf("second=%d\n", s);
-    std::printf("jointNumStates=%d\n", joint);
+    zemba::diag::printf("first=%d\n", f);
+    zemba::diag::printf("second=%d\n", s);
+    zemba::diag::printf("jointNumStates=%d\n", joint);
     for (int k = 0; k < f; ++k) firstStateCounts[k] = 0, firstStateProbs[k] = 0.0;
     for (int k = 0; k < s; ++k) secondStateCounts[k] = 0, secondStateProbs[k] = 0.0;
     for (int k = 0; k < joint; ++k) jointStateCounts[k] = 0, jointStateProbs[k] = 0.0;
     for (int i = 0; i < n; ++i) {
         const int a = firstNormalisedVector[i], b = secondNormalisedVector[i];
         const int j = a + f * b;
-        if (PrintSamples) std::printf("%d\t%d\t%d\n", a, b, j);
+        if (PrintSamples) zemba::diag::printf("%d\t%d\t%d\n", a, b, j);
         ++firstStateCounts[a];
         ++secondStateCounts[b];
         ++jointStateCounts[j];

@@ -1,6 +1,7 @@
 // Sample entropy: z-scoring, the run-length estimators (counts for every
 // template length from one pass over all sample pairs, with standard errors in
 // sampen2) and the direct template comparison of SmEn.
+#include "frame/diag.h"
 #include "zemba.h"
 
 #include <cmath>
@@ -240,7 +241,7 @@ void sampen(double const* xIn, int* MPtr, double const* rPtr, int const* nPtr, d
     normalize(x, n);
     countRunsFast(x, n, *rPtr, M + 1);
     out[0] = wk1[0] / allPairs(n);
-    std::printf("SampEn(0,%g,%d) = %lf\n", *rPtr, n, -std::log(out[0]));
+    zemba::diag::printf("SampEn(0,%g,%d) = %lf\n", *rPtr, n, -std::log(out[0]));
     finishEntropies(M, out);
 }
 

@@ -3,6 +3,7 @@
 // position difference as the shift and searches lags around it for the peak
 // normalised cross-correlation; the similarity sum correlates a characteristic
 // segment of each sequence (the span of its maximum, or between value-2 nodes).
+#include "frame/diag.h"
 #include "zemba.h"
 
 #include <cmath>
@@ -97,7 +98,7 @@ extern "C" double Z_HVG_Match_back(int* a, int* b, int* nPtr, void*, void*, doub
     for (int h = 1; h <= dmax - dmin; ++h)
         if (inSets[h].degree > inSets[bin].degree) bin = h;
     const int diff = bin + dmin;
-    std::printf("diff=%d:%d\n", diff, dmin);
+    zemba::diag::printf("diff=%d:%d\n", diff, dmin);
 
     // Aligned overlap: a[diff + t] with b[t], or a[t] with b[t - diff].
     const int* pa = a;
@@ -111,7 +112,7 @@ extern "C" double Z_HVG_Match_back(int* a, int* b, int* nPtr, void*, void*, doub
         sb += pb[t];
     }
     const double mA = sa / len, mB = sb / len;
-    std::printf("mean=(%6.2f:%6.2f\n", mA, mB);
+    zemba::diag::printf("mean=(%6.2f:%6.2f\n", mA, mB);
     double ssA = 0.0, ssB = 0.0;
     for (int t = 0; t < len; ++t) {
         const double da = pa[t] - mA, db = pb[t] - mB;
@@ -119,7 +120,7 @@ extern "C" double Z_HVG_Match_back(int* a, int* b, int* nPtr, void*, void*, doub
         ssB += db * db;
     }
     const double sd = std::sqrt(ssA * ssB);
-    std::printf("sd=(%6.2f)\n", sd);
+    zemba::diag::printf("sd=(%6.2f)\n", sd);
 
     int W = 2 * (diff < 0 ? -diff : diff) + 2;
     if (W > (n >> 1)) W = (n >> 1) - 1;
@@ -164,7 +165,7 @@ extern "C" double Z_HVGS(int* a, int* b, int* nPtr, double* q, double* r, double
     }
     if (dA == dB && dB > n / 3) {
         const double rho = segmentCorrelation(a + loA, b + loB, dA);
-        std::printf("Sum=%1.6f/%d\n", rho, dA);
+        zemba::diag::printf("Sum=%1.6f/%d\n", rho, dA);
         const double res = std::sqrt(rho) / dA;
         out[0] = res;
         out[3] = -(n - 1);
@@ -172,13 +173,13 @@ extern "C" double Z_HVGS(int* a, int* b, int* nPtr, double* q, double* r, double
     }
     int a0, a1, b0, b1;
     twoSpan(a, n, a0, a1);
-    std::printf("%d:%d\n", a0, a1);
+    zemba::diag::printf("%d:%d\n", a0, a1);
     twoSpan(b, n, b0, b1);
-    std::printf("%d:%d\n", b0, b1);
+    zemba::diag::printf("%d:%d\n", b0, b1);
     int len = 0;
     if (a1 > a0 && b1 > b0) len = (a1 - a0 < b1 - b0) ? a1 - a0 : b1 - b0;
     const double rho = segmentCorrelation(a + (len ? a0 : 0), b + (len ? b0 : 0), len);
-    std::printf("Sum=%1.6f/%d\n", rho, len);
+    zemba::diag::printf("Sum=%1.6f/%d\n", rho, len);
     out[0] = rho;
     out[3] = a0 - a1;
     return rho;

@@ -2,6 +2,7 @@
 // sequence is laid over the largest value (and the previous largest) of the
 // second within a shift of n/8, and the overlaps are scored by their summed
 // absolute difference against their summed values.
+#include "frame/diag.h"
 #include "zemba.h"
 
 #include <cstdio>
@@ -82,7 +83,7 @@ extern "C" double Z_HVG_Match(int* a, int* b, int* nPtr, void*, void*, double* o
         const double cr = score(s1.diff, s1.sum);
         if (cr > best) best = cr, bestShift = d;
         if (s1.diff == 0) break;
-        std::printf("maxS=%d\t maxD=%d\tdiff=%d cr=%6.4f\n", p, an.maxD, d, cr);
+        zemba::diag::printf("maxS=%d\t maxD=%d\tdiff=%d cr=%6.4f\n", p, an.maxD, d, cr);
 
         if (an.maxD == an.second) continue;
         const int d2 = p - an.second;
@@ -90,7 +91,7 @@ extern "C" double Z_HVG_Match(int* a, int* b, int* nPtr, void*, void*, double* o
         const Sums s2 = compare(a, b, n, d2);
         const double cr2 = score(s2.diff, s2.sum);
         if (cr2 > best) best = cr2, bestShift = d2;
-        std::printf("maxS=%d\t maxD=%d\tdiff=%d cr=%6.4f\n", p, an.second, d2, cr2);
+        zemba::diag::printf("maxS=%d\t maxD=%d\tdiff=%d cr=%6.4f\n", p, an.second, d2, cr2);
         if (s2.diff == 0) break;
     }
     out[0] = best;
@@ -112,7 +113,7 @@ double Z_HVG_Match(int const* a, int const* b, int n) {
         sum = s1.sum;
         if (s1.diff > worst) worst = s1.diff;
         if (s1.diff == 0) break;
-        std::printf("maxS=%d\t maxD=%d\tdiff=%d cr=%d\n", p, an.maxD, d, s1.diff);
+        zemba::diag::printf("maxS=%d\t maxD=%d\tdiff=%d cr=%d\n", p, an.maxD, d, s1.diff);
 
         if (an.maxD == an.second) continue;
         const int d2 = p - an.second;
@@ -121,7 +122,7 @@ double Z_HVG_Match(int const* a, int const* b, int n) {
         sum = s2.sum;
         if (s2.diff > worst) worst = s2.diff;
         if (s2.diff == 0) break;
-        std::printf("maxS=%d\t maxD=%d\tdiff=%d cr=%d\n", p, an.second, d2, s2.diff);
+        zemba::diag::printf("maxS=%d\t maxD=%d\tdiff=%d cr=%d\n", p, an.second, d2, s2.diff);
     }
     return score(worst, sum);
 }

@@ -1,6 +1,7 @@
 // Band power of a Burg model spectrum: an adaptive three-way Simpson
 // integrator specialised to evlmem (integ), the folded two-sided band
 // integral (band_power) and the five EEG band powers of a series (memse).
+#include "frame/diag.h"
 #include "zemba.h"
 
 #include <cmath>
@@ -151,6 +152,6 @@ void memse(double* x, int* nPtr, double* fsPtr, double* out) {
     std::memset(wk2, 0, sizeof wk2);
     double xms = 0.0;
     memcof(x, n, m, xms, memCoefs);
-    std::printf("df*freq=%lf\t poles=%d\n", fs * 0.006329113924050633, m);
+    zemba::diag::printf("df*freq=%lf\t poles=%d\n", fs * 0.006329113924050633, m);
     for (int i = 0; i < 5; ++i) out[i] = band_power(kLow[i] / fs, kHigh[i] / fs, memCoefs, m, xms);
 }
