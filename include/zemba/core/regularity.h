@@ -1,0 +1,15 @@
+/* zemba core: regularity kernels (include zemba/core.h rather than this file). */
+#ifndef ZEMBA_CORE_REGULARITY_H
+#define ZEMBA_CORE_REGULARITY_H
+
+#include "zemba/core.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

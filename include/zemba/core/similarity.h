@@ -1,0 +1,15 @@
+/* zemba core: similarity kernels (include zemba/core.h rather than this file). */
+#ifndef ZEMBA_CORE_SIMILARITY_H
+#define ZEMBA_CORE_SIMILARITY_H
+
+#include "zemba/core.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,15 @@
+/* zemba core: spectral kernels (include zemba/core.h rather than this file). */
+#ifndef ZEMBA_CORE_SPECTRAL_H
+#define ZEMBA_CORE_SPECTRAL_H
+
+#include "zemba/core.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
