@@ -121,11 +121,16 @@ SIGNATURES = {
 
 
 def library_path():
-    """Path of the shared library: $ZEMBA_LIBRARY, else build/libzemba.so of the repository."""
+    """Path of the shared library: $ZEMBA_LIBRARY, else the copy installed with the package, else
+    build/libzemba.so of the repository."""
     env = os.environ.get("ZEMBA_LIBRARY")
     if env:
         return Path(env)
-    return Path(__file__).resolve().parent.parent.parent / "build" / "libzemba.so"
+    here = Path(__file__).resolve().parent
+    packaged = sorted(here.glob("libzemba*.so"))  # an installed package carries its own copy
+    if packaged:
+        return packaged[0]
+    return here.parent.parent / "build" / "libzemba.so"
 
 
 def lib():
