@@ -11,6 +11,8 @@ function(zemba_add_test)
     set(T_LINK zemba)
   endif()
   add_executable(${T_NAME} ${T_SOURCES})
+  # Test programs sit beside the libraries, where the sanitizer script finds them.
+  set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
   target_include_directories(${T_NAME} PRIVATE
     ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/include)
   # Reach the library's buffers through the GOT: a position-dependent
