@@ -51,8 +51,8 @@ ZEMBA_CORE_API int zemba_perm_entropy(const double* x, size_t n, size_t order, s
  * Statuses: as zemba_perm_entropy; also ZEMBA_E_NULL (scales or entropies NULL
  * with n_scales > 0), ZEMBA_E_ARGUMENT (a scale of 0), ZEMBA_E_TOO_SHORT (some
  * scale leaves no window). n_scales = 0 writes nothing and returns ZEMBA_OK
- * after the argument checks. Working memory: floor(n / s) doubles for the
- * smallest scale s above 1. */
+ * when the checks pass (the series is still scanned for non-finite values).
+ * Working memory: floor(n / s) doubles for the smallest scale s above 1. */
 ZEMBA_CORE_API int zemba_multiscale_perm_entropy(const double* x, size_t n, const size_t* scales, size_t n_scales,
                                                  size_t order, size_t delay, unsigned flags, double* entropies);
 
