@@ -19,9 +19,9 @@ extern "C" {
  * the time grows with the number of template pairs within r on their first
  * two samples (about n^2 / 80 pairs for white noise at r = 0.2 SD), identical
  * templates are counted together, and a series whose whole range lies within
- * r takes linear time. Working memory is linear in n: about (order + 5) x 8
- * bytes per sample, twice that with per-template counts (approximate
- * entropy, standard error).
+ * r takes linear time. Working memory is linear in n: about 8 x (order + 13)
+ * bytes per sample, 16 more with per-template counts (approximate entropy,
+ * standard error) and 12 more for the standard error.
  */
 
 /* 0.2 x the population standard deviation of x[0..n) (mean and squared

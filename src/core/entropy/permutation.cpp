@@ -16,7 +16,6 @@
 namespace {
 
 constexpr unsigned kKnownFlags = ZEMBA_PE_NORMALIZE | ZEMBA_PE_WEIGHTED;
-constexpr size_t kTableOrder = 8;   // codes index a table of order! entries
 constexpr size_t kCodeOrder = 20;   // codes fit 64 bits (20! < 2^64)
 constexpr size_t kBlock = 256;      // windows coded per pass
 

@@ -62,7 +62,8 @@ double standardError(const double* x, size_t n, size_t m, double r, const Templa
     const double A = static_cast<double>(c.pairsLong), B = static_cast<double>(c.pairsShort);
     const double p = A / B;
     const double dn = static_cast<double>(n);
-    const double n1 = m == 0 ? dn * (dn - 1.0) * (dn - 2.0) : static_cast<double>(overlapSum(x, n, m, r, m, shortCount));
+    const double n1 =
+        m == 0 ? dn * (dn - 1.0) * (dn - 2.0) : static_cast<double>(overlapSum(x, n, m, r, m, shortCount));
     const double n2 = static_cast<double>(overlapSum(x, n, m, r, m + 1, longCount));
     double v = (1.0 - p) * p / B;
     const double dv = (n2 - p * n1 * p) / (B * B);

@@ -23,14 +23,12 @@ typedef double vd __attribute__((vector_size(16)));
 typedef int64_t vi __attribute__((vector_size(16)));
 constexpr size_t kLanes = 2;
 
-#define ZEMBA_INLINE inline __attribute__((always_inline))
-
-ZEMBA_INLINE void loadLanes(vd& v, const double* p) { std::memcpy(&v, p, sizeof v); }
-ZEMBA_INLINE void loadLanes(vi& v, const int64_t* p) { std::memcpy(&v, p, sizeof v); }
-ZEMBA_INLINE void storeLanes(int64_t* p, const vi& v) { std::memcpy(p, &v, sizeof v); }
+[[gnu::always_inline]] inline void loadLanes(vd& v, const double* p) { std::memcpy(&v, p, sizeof v); }
+[[gnu::always_inline]] inline void loadLanes(vi& v, const int64_t* p) { std::memcpy(&v, p, sizeof v); }
+[[gnu::always_inline]] inline void storeLanes(int64_t* p, const vi& v) { std::memcpy(p, &v, sizeof v); }
 
 // ok &= |p[0..lanes) - own| <= r, lane by lane.
-ZEMBA_INLINE void andNear(vi& ok, const double* p, double own, const vd& radius) {
+[[gnu::always_inline]] inline void andNear(vi& ok, const double* p, double own, const vd& radius) {
     vd v;
     loadLanes(v, p);
     vd d = v - own;
@@ -119,8 +117,8 @@ struct Layout {
 // match unless CROSS. M > 0 fixes m at compile time. Reads up to one lane past
 // v1 (the columns are padded).
 template <int M, bool PER, bool CROSS>
-ZEMBA_INLINE void scanPartners(const Layout& L, size_t u, size_t v0, size_t v1, const vd& radius, int64_t* cntS,
-                               int64_t* cntL, vi& accS, vi& accL) {
+[[gnu::always_inline]] inline void scanPartners(const Layout& L, size_t u, size_t v0, size_t v1, const vd& radius,
+                                                int64_t* cntS, int64_t* cntL, vi& accS, vi& accL) {
     const size_t m = M > 0 ? static_cast<size_t>(M) : L.m;
     const size_t U = L.stride;
     const double* c = L.col;
@@ -227,6 +225,9 @@ uint64_t pairsOnFirstSample(const double* value, const size_t* at, size_t T, dou
     return total;
 }
 
+// k (k - 1) / 2 without overflowing the product.
+uint64_t pairsOf(uint64_t k) { return k % 2 == 0 ? k / 2 * (k - 1) : (k - 1) / 2 * k; }
+
 bool matchOver(const double* x, size_t a, size_t b, size_t len, double r) {
     for (size_t k = 0; k < len; ++k)
         if (!within(x[a + k], x[b + k], r)) return false;
@@ -238,7 +239,7 @@ bool matchOver(const double* x, size_t a, size_t b, size_t len, double r) {
 void countTemplatePairs(const double* x, size_t n, size_t m, double r, uint64_t* shortCount, uint64_t* longCount,
                         TemplateCounts& out) {
     const size_t T = n - m;
-    const uint64_t allPairs = static_cast<uint64_t>(T) * (T - 1) / 2;
+    const uint64_t allPairs = pairsOf(T);
     const bool perTemplate = shortCount != nullptr;
     out = TemplateCounts{};
 
@@ -362,8 +363,7 @@ void countTemplatePairs(const double* x, size_t n, size_t m, double r, uint64_t*
     }
     uint64_t selfPairs = 0;  // pairs of identical templates
     for (size_t u = 0; u < U; ++u) {
-        const uint64_t w = static_cast<uint64_t>(L.weight[u]);
-        selfPairs += w * (w - 1) / 2;
+        selfPairs += pairsOf(static_cast<uint64_t>(L.weight[u]));
     }
     if (m >= 2) out.pairsShort = pairsS + selfPairs;
     out.pairsLong = pairsL + selfPairs;
