@@ -18,22 +18,43 @@
 namespace zemba::core {
 namespace {
 
-// Two lanes: the baseline (SSE2) width, so that no compare is split into scalars.
-typedef double vd __attribute__((vector_size(16)));
-typedef int64_t vi __attribute__((vector_size(16)));
-constexpr size_t kLanes = 2;
+// Vectors of W doubles and of W 64-bit integers. The scan is written once over
+// them; it is compiled here for two lanes (SSE2, the baseline), where no
+// compare is split into scalars. A wider instance needs only a function built
+// for the wider instruction set that calls scanStrips<W, ...>.
+constexpr int kLanes = 2;     // the width compiled here
+constexpr size_t kMaxLanes = 8;  // the widest the padding allows
 
-[[gnu::always_inline]] inline void loadLanes(vd& v, const double* p) { std::memcpy(&v, p, sizeof v); }
-[[gnu::always_inline]] inline void loadLanes(vi& v, const int64_t* p) { std::memcpy(&v, p, sizeof v); }
-[[gnu::always_inline]] inline void storeLanes(int64_t* p, const vi& v) { std::memcpy(p, &v, sizeof v); }
+template <int W>
+struct Lanes {
+    typedef double vd __attribute__((vector_size(8 * W)));
+    typedef int64_t vi __attribute__((vector_size(8 * W)));
+};
 
-// ok &= |p[0..lanes) - own| <= r, lane by lane.
-[[gnu::always_inline]] inline void andNear(vi& ok, const double* p, double own, const vd& radius) {
-    vd v;
+template <class V>
+[[gnu::always_inline]] inline void loadLanes(V& v, const void* p) {
+    std::memcpy(&v, p, sizeof v);
+}
+template <class V>
+[[gnu::always_inline]] inline void storeLanes(void* p, const V& v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
+// ok &= |p[0..W) - own| <= r, lane by lane.
+template <class VD, class VI>
+[[gnu::always_inline]] inline void andNear(VI& ok, const double* p, double own, const VD& radius) {
+    VD v;
     loadLanes(v, p);
-    vd d = v - own;
-    d = reinterpret_cast<vd>(reinterpret_cast<vi>(d) & (vi{} + INT64_MAX));
-    ok &= reinterpret_cast<vi>(d <= radius);
+    VD d = v - own;
+    d = reinterpret_cast<VD>(reinterpret_cast<VI>(d) & (VI{} + INT64_MAX));
+    ok &= reinterpret_cast<VI>(d <= radius);
+}
+
+template <class VI>
+[[gnu::always_inline]] inline int64_t laneSum(const VI& v) {
+    int64_t s = 0;
+    for (size_t l = 0; l < sizeof v / sizeof(int64_t); ++l) s += v[l];
+    return s;
 }
 
 // One block of working memory per call, handed out in 16-byte aligned pieces.
@@ -112,13 +133,15 @@ struct Layout {
 // ---- scanning ------------------------------------------------------------------
 
 // Partners v in [v0, v1) of unique u: their weights summed where they match
-// over m samples (rowS) and over m + 1 (rowL); with PER each partner's own
+// over m samples (accS) and over m + 1 (accL); with PER each partner's own
 // counts gain u's weight. Sample 1 is known to match; sample 0 is known to
-// match unless CROSS. M > 0 fixes m at compile time. Reads up to one lane past
-// v1 (the columns are padded).
-template <int M, bool PER, bool CROSS>
-[[gnu::always_inline]] inline void scanPartners(const Layout& L, size_t u, size_t v0, size_t v1, const vd& radius,
-                                                int64_t* cntS, int64_t* cntL, vi& accS, vi& accL) {
+// match unless CROSS. M > 0 fixes m at compile time. Reads up to W - 1 entries
+// past v1 (the columns are padded).
+template <int W, int M, bool PER, bool CROSS>
+[[gnu::always_inline]] inline void scanPartners(const Layout& L, size_t u, size_t v0, size_t v1,
+                                                const typename Lanes<W>::vd& radius, int64_t* cntS, int64_t* cntL,
+                                                typename Lanes<W>::vi& accS, typename Lanes<W>::vi& accL) {
+    typedef typename Lanes<W>::vi vi;
     const size_t m = M > 0 ? static_cast<size_t>(M) : L.m;
     const size_t U = L.stride;
     const double* c = L.col;
@@ -144,21 +167,27 @@ template <int M, bool PER, bool CROSS>
     };
     const vi all = ~vi{};
     size_t v = v0;
-    for (; v + 2 * kLanes <= v1; v += 2 * kLanes) {
+    for (; v + 2 * W <= v1; v += 2 * W) {
         step(v, all);
-        step(v + kLanes, all);
+        step(v + W, all);
     }
-    if (v + kLanes <= v1) {
+    if (v + W <= v1) {
         step(v, all);
-        v += kLanes;
+        v += W;
     }
-    if (v < v1) step(v, vi{-1, 0});
+    if (v < v1) {
+        vi live = {};
+        for (size_t l = 0; v + l < v1; ++l) live[l] = -1;
+        step(v, live);
+    }
 }
 
 // Every strip against itself and the next. Totals of pairs between distinct
 // uniques (weighted) into pairsS / pairsL; with PER, partner counts per unique.
-template <int M, bool PER>
+template <int W, int M, bool PER>
 void scanStrips(const Layout& L, double r, int64_t* cntS, int64_t* cntL, uint64_t& pairsS, uint64_t& pairsL) {
+    typedef typename Lanes<W>::vd vd;
+    typedef typename Lanes<W>::vi vi;
     const double* c1 = L.column(1);
     const vd radius = vd{} + r;
     uint64_t totalS = 0, totalL = 0;
@@ -176,14 +205,14 @@ void scanStrips(const Layout& L, double r, int64_t* cntS, int64_t* cntL, uint64_
             if (hi < lo) hi = lo;
             while (hi < next && c1[hi] - y <= r) ++hi;
             if (!PER && L.unitWeights) {
-                scanPartners<M, PER, false>(L, u, u + 1, inner, radius, cntS, cntL, sumS, sumL);
-                scanPartners<M, PER, true>(L, u, lo, hi, radius, cntS, cntL, sumS, sumL);
+                scanPartners<W, M, PER, false>(L, u, u + 1, inner, radius, cntS, cntL, sumS, sumL);
+                scanPartners<W, M, PER, true>(L, u, lo, hi, radius, cntS, cntL, sumS, sumL);
                 continue;
             }
             vi accS = {}, accL = {};
-            scanPartners<M, PER, false>(L, u, u + 1, inner, radius, cntS, cntL, accS, accL);
-            scanPartners<M, PER, true>(L, u, lo, hi, radius, cntS, cntL, accS, accL);
-            const int64_t rowS = accS[0] + accS[1], rowL = accL[0] + accL[1];
+            scanPartners<W, M, PER, false>(L, u, u + 1, inner, radius, cntS, cntL, accS, accL);
+            scanPartners<W, M, PER, true>(L, u, lo, hi, radius, cntS, cntL, accS, accL);
+            const int64_t rowS = laneSum(accS), rowL = laneSum(accL);
             const uint64_t wu = static_cast<uint64_t>(L.weight[u]);
             totalS += wu * static_cast<uint64_t>(rowS);
             totalL += wu * static_cast<uint64_t>(rowL);
@@ -193,18 +222,18 @@ void scanStrips(const Layout& L, double r, int64_t* cntS, int64_t* cntL, uint64_
             }
         }
     }
-    pairsS = totalS + static_cast<uint64_t>(sumS[0] + sumS[1]);
-    pairsL = totalL + static_cast<uint64_t>(sumL[0] + sumL[1]);
+    pairsS = totalS + static_cast<uint64_t>(laneSum(sumS));
+    pairsL = totalL + static_cast<uint64_t>(laneSum(sumL));
 }
 
-template <bool PER>
+template <int W, bool PER>
 void scanStripsFor(const Layout& L, double r, int64_t* cntS, int64_t* cntL, uint64_t& pairsS, uint64_t& pairsL) {
     switch (L.m) {
-        case 1: return scanStrips<1, PER>(L, r, cntS, cntL, pairsS, pairsL);
-        case 2: return scanStrips<2, PER>(L, r, cntS, cntL, pairsS, pairsL);
-        case 3: return scanStrips<3, PER>(L, r, cntS, cntL, pairsS, pairsL);
-        case 4: return scanStrips<4, PER>(L, r, cntS, cntL, pairsS, pairsL);
-        default: return scanStrips<0, PER>(L, r, cntS, cntL, pairsS, pairsL);
+        case 1: return scanStrips<W, 1, PER>(L, r, cntS, cntL, pairsS, pairsL);
+        case 2: return scanStrips<W, 2, PER>(L, r, cntS, cntL, pairsS, pairsL);
+        case 3: return scanStrips<W, 3, PER>(L, r, cntS, cntL, pairsS, pairsL);
+        case 4: return scanStrips<W, 4, PER>(L, r, cntS, cntL, pairsS, pairsL);
+        default: return scanStrips<W, 0, PER>(L, r, cntS, cntL, pairsS, pairsL);
     }
 }
 
@@ -257,7 +286,7 @@ void countTemplatePairs(const double* x, size_t n, size_t m, double r, uint64_t*
     // Samples 0 .. K-1 sorted: the first samples of all templates and, for
     // m >= 1, the second sample of the last one.
     const size_t K = m == 0 ? T : T + 1;
-    const size_t stride = T + kLanes;  // room for the uniques and the lanes read past them
+    const size_t stride = T + kMaxLanes;  // room for the uniques and the lanes read past them
     Arena arena(2 * K * sizeof(Keyed) + (5 * T + 1) * sizeof(size_t) + (m + 4) * stride * sizeof(double) + 12 * 16);
     Keyed* keys = arena.take<Keyed>(2 * K);
     for (size_t i = 0; i < K; ++i) keys[i] = {orderedBits(x[i]), i};
@@ -334,7 +363,7 @@ void countTemplatePairs(const double* x, size_t n, size_t m, double r, uint64_t*
     L.strip.push_back(U);
     firstOf[U] = T;
     L.U = U;
-    L.stride = U + kLanes;  // padded: the scan reads a lane past its range
+    L.stride = U + kMaxLanes;  // padded: the scan reads up to kMaxLanes - 1 entries past its range
     L.col = arena.take<double>((m + 1) * L.stride);
     L.weight = arena.take<int64_t>(L.stride);
     for (size_t u = 0; u < U; ++u) {
@@ -357,9 +386,9 @@ void countTemplatePairs(const double* x, size_t n, size_t m, double r, uint64_t*
         cntL = arena.take<int64_t>(L.stride);
         std::fill(cntS, cntS + L.stride, int64_t{0});
         std::fill(cntL, cntL + L.stride, int64_t{0});
-        scanStripsFor<true>(L, r, cntS, cntL, pairsS, pairsL);
+        scanStripsFor<kLanes, true>(L, r, cntS, cntL, pairsS, pairsL);
     } else {
-        scanStripsFor<false>(L, r, nullptr, nullptr, pairsS, pairsL);
+        scanStripsFor<kLanes, false>(L, r, nullptr, nullptr, pairsS, pairsL);
     }
     uint64_t selfPairs = 0;  // pairs of identical templates
     for (size_t u = 0; u < U; ++u) {
