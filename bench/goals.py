@@ -22,6 +22,22 @@ PEERS = [
     ("Burg coefficients, order 16 (`memcof`)", "memcof_16/white/12193", 0.00062, 10),
     ("natural visibility, n = 256 (`getVGFast`)", "getVGFast_mode2/white/256", 0.000021, 2),
     ("natural visibility, n = 12193 (`getVGFast`, fills 12193² slope cells)", "getVGFast_mode2/white/12193", 0.0015, None),
+    # core entropies (bench/core_entropy.cpp); the last three rows are time limits, not peers
+    ("core permutation entropy, order 3, n = 256", "Core/perm_entropy_o3/white/256", 3.1e-5, 3),
+    ("core permutation entropy, order 3, n = 4096", "Core/perm_entropy_o3/white/4096", 1.7e-4, 10),
+    ("core permutation entropy, order 3, n = 12193", "Core/perm_entropy_o3/white/12193", 5.0e-4, 10),
+    ("core permutation entropy, order 5, n = 256", "Core/perm_entropy_o5/white/256", 3.3e-5, 3),
+    ("core permutation entropy, order 5, n = 4096", "Core/perm_entropy_o5/white/4096", 2.0e-4, 10),
+    ("core permutation entropy, order 5, n = 12193", "Core/perm_entropy_o5/white/12193", 8.9e-4, 10),
+    ("core sample entropy, order 2, 0.2 SD, n = 256", "Core/sample_entropy/white/256", 1.9e-4, 3),
+    ("core sample entropy, order 2, 0.2 SD, n = 4096", "Core/sample_entropy/white/4096", 1.8e-2, 10),
+    ("core sample entropy, order 2, 0.2 SD, n = 12193", "Core/sample_entropy/white/12193", 6.8e-2, 10),
+    ("core approximate entropy, order 2, 0.2 SD, n = 256", "Core/app_entropy/white/256", 3.7e-4, 3),
+    ("core approximate entropy, order 2, 0.2 SD, n = 4096", "Core/app_entropy/white/4096", 1.6e-2, 10),
+    ("core approximate entropy, order 2, 0.2 SD, n = 12193", "Core/app_entropy/white/12193", 5.4e-2, 10),
+    ("core permutation entropy, order 3, n = 1e6 (limit 5 ms)", "Core/perm_entropy_o3/white/1000000", 5e-3, 1),
+    ("core sample entropy, n = 1e5 (limit 0.2 s)", "Core/sample_entropy/white/100000", 0.2, 1),
+    ("core approximate entropy, n = 1e5 (limit 0.3 s)", "Core/app_entropy/white/100000", 0.3, 1),
 ]
 
 BASELINES = [

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "reference/entropy.h"
 #include "support/capture.h"
 
 using zemba_test::captureStdout;
@@ -23,25 +24,17 @@ double runFast(std::vector<double> x, int m, int tau, std::string* printed = nul
     return r;
 }
 
-// Stable ranking: sort (value, offset) pairs; code digits most significant first.
+// Stable ranking; code digits (offsets in sorted order) most significant first.
 double referenceFast(const std::vector<double>& x, int m, int tau, std::vector<int>* codes) {
     std::map<int, int> counts;
     const int n = int(x.size());
     for (int i = 0; i + (m - 1) * tau <= n - 1; ++i) {
-        std::vector<std::pair<double, int>> members;
-        for (int r = 0; r < m; ++r) members.push_back({x[i + r * tau], r});
-        std::sort(members.begin(), members.end());
         int code = 0;
-        for (const auto& e : members) code = code * (m + 1) + e.second;
+        for (int offset : zemba_ref::stableOrder(x, i, m, tau)) code = code * (m + 1) + offset;
         codes->push_back(code);
         counts[code]++;
     }
-    double h = 0;
-    for (const auto& c : counts) {
-        const double p = c.second / double(codes->size());
-        h -= p * std::log(p);
-    }
-    return h / (m - 1);
+    return zemba_ref::shannon(counts, std::log) / (m - 1);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "reference/entropy.h"
 #include "support/capture.h"
 #include "support/series.h"
 
@@ -26,11 +27,7 @@ double referencePermutationEntropy(const std::vector<double>& x, int m) {
     const int n = static_cast<int>(x.size());
     const int L = m - 1;
     std::vector<std::string> patterns;
-    for (int i = 0; i + m <= n; ++i) {
-        std::string p;
-        for (int k = 0; k < L; ++k) p += x[i + k + 1] > x[i + k] ? '0' : '1';
-        patterns.push_back(p);
-    }
+    for (int i = 0; i + m <= n; ++i) patterns.push_back(zemba_ref::riseFallPattern(x, i, m));
     uint32_t f = 1;  // L! in 32 bits, L <= 12
     for (int t = 2; t <= L; ++t) f *= static_cast<uint32_t>(t);
     return calculateShannonEntropy(patterns) / std::log(static_cast<double>(static_cast<int32_t>(f)));
@@ -59,11 +56,7 @@ TEST(PermutationEntropyFastPath, CodesReachTwentySteps) {
         for (int kind = 0; kind < 3; ++kind) {
             auto x = series(5000, m + kind, kind);
             std::vector<std::string> patterns;
-            for (int i = 0; i + m <= 5000; ++i) {
-                std::string p;
-                for (int k = 0; k + 1 < m; ++k) p += x[i + k + 1] > x[i + k] ? '0' : '1';
-                patterns.push_back(p);
-            }
+            for (int i = 0; i + m <= 5000; ++i) patterns.push_back(zemba_ref::riseFallPattern(x, i, m));
             double f = 1.0;  // every product exact: the odd part of 21! stays below 2^53
             for (int t = 2; t < m; ++t) f *= t;
             const double expect = calculateShannonEntropy(patterns) / std::log(f);
@@ -107,17 +100,7 @@ std::vector<double> testSeries(int n, uint64_t seed, int kind) {
     return x;
 }
 
-// Selection sort of an index list by value: the first smallest of the rest is
-// swapped into each position in turn.
-template <class Value>
-void selectionSort(int32_t* list, int len, Value value) {
-    for (int p = 0; p + 1 < len; ++p) {
-        int q = p;
-        for (int c = p + 1; c < len; ++c)
-            if (value(list[q]) > value(list[c])) q = c;
-        std::swap(list[p], list[q]);
-    }
-}
+using zemba_ref::selectionSort;
 
 struct Expected {
     double h;
@@ -141,16 +124,7 @@ Expected referenceDelayEntropy(const std::vector<double>& x, int m, int tau) {
 }
 
 double referenceDDPE(const std::vector<double>& x, int m, int tau) {
-    const int n = static_cast<int>(x.size()), mp = m - 1;
-    if (tau < 1) tau = 1;
-    const int64_t span = int64_t(tau) * mp;
-    std::vector<std::string> patterns;
-    for (int64_t w = 0; w <= n - span; ++w) {
-        std::string p;
-        for (int64_t k = 0; k < span && (w + k) * tau + 1 < n; ++k) p += x[(w + k) * tau + 1] > x[w + k] ? '0' : '1';
-        if (static_cast<int>(p.size()) >= mp) patterns.push_back(p);
-    }
-    return calculateShannonEntropy(patterns);
+    return calculateShannonEntropy(zemba_ref::delayedRiseFallPatterns(x, m, tau));
 }
 
 // Degree patterns over windows of m consecutive nodes whose starts advance by tau.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "frame/arith.h"
+#include "reference/regularity.h"
 #include "support/capture.h"
 
 namespace {
@@ -20,25 +21,7 @@ namespace {
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 // Approximate entropy by comparing every template with every template.
-double referenceApEn(const std::vector<double>& x, int64_t N, int64_t m, double tol) {
-    auto dist = [&](int64_t a, int64_t b) {
-        return static_cast<double>(zemba::wrapAbs(zemba::trunc32(x[a] - x[b])));
-    };
-    const int64_t T = N - m;
-    double S = 0.0;
-    for (int64_t i = 0; i < T; ++i) {
-        double A = 0.0, B = 0.0;
-        for (int64_t j = 0; j < T; ++j) {
-            bool all = true;
-            for (int64_t k = 0; k < m && all; ++k) all = dist(i + k, j + k) <= tol;
-            if (!all) continue;
-            B += 1.0;
-            if (dist(i + m, j + m) <= tol) A += 1.0;
-        }
-        if (A > 0 && B > 0) S += std::log(B / A);
-    }
-    return S / static_cast<double>(T);
-}
+const auto referenceApEn = zemba_ref::truncatedApEn;
 
 std::vector<double> noise(int n, uint64_t seed, double scale, bool integers) {
     std::mt19937_64 g(seed);
@@ -107,27 +90,7 @@ TEST(ApproximateEntropyFastPath, HugeAndNegativeTolerancesAndShortSeries) {
 }
 
 // Sample entropy of SmEn by comparing every pair of templates.
-double referenceSmEn(const std::vector<double>& x, int n, int m, double r) {
-    double sum = 0.0;
-    for (int i = 0; i < n; ++i) sum += x[i];
-    const double mean = sum / n;
-    double sq = 0.0;
-    for (int i = 0; i < n; ++i) sq += (x[i] - mean) * (x[i] - mean);
-    const double tol = zemba::trunc32(r) * std::sqrt(sq / n);
-    auto near = [&](int a, int b) {
-        return static_cast<double>(zemba::wrapAbs(zemba::trunc32(x[a] - x[b]))) <= tol;
-    };
-    double A = 0.0, B = 0.0;
-    for (int i = 0; m >= 0 && i < n - m; ++i)
-        for (int j = i + 1; j < n - m; ++j) {
-            bool all = true;
-            for (int k = 0; k < m && all; ++k) all = near(i + k, j + k);
-            if (!all) continue;
-            B += 1.0;
-            A += near(i + m, j + m) ? 1.0 : 0.0;
-        }
-    return A >= 1 && B >= 1 ? std::log(B / A) : 0.0;
-}
+const auto referenceSmEn = zemba_ref::truncatedSmEn;
 
 double callSmEn(std::vector<double>& x, int m, double r, double* out) {
     int n = static_cast<int>(x.size());

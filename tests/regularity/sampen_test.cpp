@@ -9,9 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "reference/regularity.h"
 #include "support/capture.h"
 
 using zemba_test::captureStdout;
+using zemba_ref::populationSd;
+using zemba_ref::zScores;
 
 namespace {
 
@@ -33,37 +36,9 @@ std::vector<double> smallIntegers(int n, unsigned seed) {
     return x;
 }
 
-// Template pairs s < t of length len that agree within r at every point, the
-// later template ending at or before sample lastEnd.
-double matchingTemplates(const std::vector<double>& z, int len, double r, int lastEnd) {
-    double count = 0;
-    for (int s = 0; s + len - 1 <= lastEnd; ++s)
-        for (int t = s + 1; t + len - 1 <= lastEnd; ++t) {
-            bool all = true;
-            for (int k = 0; k < len && all; ++k) all = std::fabs(z[s + k] - z[t + k]) < r;
-            count += all;
-        }
-    return count;
-}
-
-double meanOf(const std::vector<double>& x) {
-    double mean = 0;
-    for (double v : x) mean += v / x.size();
-    return mean;
-}
-
-double populationSd(const std::vector<double>& x) {
-    const double mean = meanOf(x);
-    double var = 0;
-    for (double v : x) var += (v - mean) * (v - mean) / x.size();
-    return std::sqrt(var);
-}
-
-std::vector<double> zScores(std::vector<double> x) {
-    const double mean = meanOf(x), sd = populationSd(x);
-    for (double& v : x) v = (v - mean) / sd;
-    return x;
-}
+// Template pairs s < t of length len that agree strictly within r at every
+// point, the later template ending at or before sample lastEnd.
+const auto matchingTemplates = zemba_ref::strictMatchingTemplates;
 
 struct Brute {
     std::vector<double> A, C;
@@ -275,11 +250,7 @@ TEST(Sampen2Tables, CountsAndPerTemplateTablesMatchTemplateComparison) {
 }
 
 // Run length of the pair (a, b): matching points counted backwards from (a, b).
-static int runLength(const std::vector<double>& z, int a, int b, double r) {
-    int len = 0;
-    while (a - len >= 0 && std::fabs(z[a - len] - z[b - len]) < r) ++len;
-    return len;
-}
+const auto runLength = zemba_ref::strictRunLength;
 
 TEST(Sampen2Tables, RunTablesHoldRunLengthsEvenForShortSeries) {
     for (int n : {40, 6}) {  // with 6 samples the tables are wider than the series
