@@ -1,0 +1,267 @@
+// The edge enumerators of both visibility graphs, argument checks and edge
+// weights shared by the graph kernels. Nothing here writes outside the
+// callbacks' own arrays.
+#ifndef ZEMBA_CORE_GRAPHS_VISIBILITY_H
+#define ZEMBA_CORE_GRAPHS_VISIBILITY_H
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <new>
+
+#include "core/frame/checks.h"
+#include "core/graphs/exact.h"
+#include "core/graphs/horizontal_walk.h"
+#include "zemba/core.h"
+
+namespace zemba::core::graphs {
+
+struct Graph {
+    const double* y;
+    const double* t;  // NULL: indices
+    size_t n;
+    int kind, direction, weight;
+    double lo, hi;
+    bool filter;  // weighted with a finite bound
+};
+
+// Checks options and input; fills g. ZEMBA_OK or the status to return.
+inline int check(const zemba_vg_options* o, const double* y, const double* t, size_t n, Graph& g) {
+    if (!o || (!y && n)) return ZEMBA_E_NULL;
+    if ((o->kind != ZEMBA_VG_HORIZONTAL && o->kind != ZEMBA_VG_NATURAL) || o->direction < ZEMBA_VG_UNDIRECTED ||
+        o->direction > ZEMBA_VG_TOP_TO_BOTTOM || o->weight < ZEMBA_VG_UNWEIGHTED || o->weight > ZEMBA_VG_SEED_DIFF ||
+        std::isnan(o->min_weight) || std::isnan(o->max_weight))
+        return ZEMBA_E_ARGUMENT;
+    if (!allFinite(y, n) || (t && !allFinite(t, n))) return ZEMBA_E_NONFINITE;
+    if (t)
+        for (size_t i = 1; i < n; ++i)
+            if (!(t[i] > t[i - 1])) return ZEMBA_E_ARGUMENT;
+    g = Graph{y, t, n, o->kind, o->direction, o->weight, o->min_weight, o->max_weight, false};
+    g.filter = g.weight != ZEMBA_VG_UNWEIGHTED && (g.lo > -HUGE_VAL || g.hi < HUGE_VAL);
+    return ZEMBA_OK;
+}
+
+// Tail of the edge a < b as listed under the direction.
+inline size_t tailOf(const Graph& g, size_t a, size_t b) {
+    return g.direction == ZEMBA_VG_TOP_TO_BOTTOM && g.y[b] > g.y[a] ? b : a;
+}
+
+// Weight of the edge a < b as listed (from the tail to the head).
+inline double weightOf(const Graph& g, size_t a, size_t b) {
+    const double* y = g.y;
+    const double lag = static_cast<double>(b - a);
+    switch (g.weight) {
+        case ZEMBA_VG_UNWEIGHTED: return 1.0;
+        case ZEMBA_VG_SEED_LAG_DIFF: return std::fabs(std::trunc(y[b] - y[a])) * lag + 1.0;
+        case ZEMBA_VG_SEED_SPAN: return std::fabs(std::trunc((y[b] - y[a]) * lag)) + 1.0;
+        case ZEMBA_VG_SEED_DIFF: return std::fabs(std::trunc(y[b] - y[a])) + 1.0;
+        default: break;
+    }
+    const size_t f = tailOf(g, a, b), h = f == a ? b : a;
+    const double dy = y[h] - y[f];
+    const double dt = g.t ? g.t[h] - g.t[f] : static_cast<double>(h) - static_cast<double>(f);
+    switch (g.weight) {
+        case ZEMBA_VG_SLOPE: return dy / dt;
+        case ZEMBA_VG_ABS_SLOPE: return std::fabs(dy / dt);
+        case ZEMBA_VG_ANGLE: return std::atan(dy / dt);
+        case ZEMBA_VG_ABS_ANGLE: return std::fabs(std::atan(dy / dt));
+        case ZEMBA_VG_DISTANCE: return std::sqrt(dt * dt + dy * dy);
+        case ZEMBA_VG_SQ_DISTANCE: return dt * dt + dy * dy;
+        case ZEMBA_VG_V_DISTANCE: return dy;
+        case ZEMBA_VG_ABS_V_DISTANCE: return std::fabs(dy);
+        case ZEMBA_VG_H_DISTANCE: return dt;
+        default: return std::fabs(dt);
+    }
+}
+
+inline bool kept(const Graph& g, double w) { return !g.filter || (g.lo < w && w < g.hi); }
+
+// Storage for n items of T without initialising it (pages are touched only
+// as they are used); null when out of memory.
+template <class T>
+std::unique_ptr<T[]> scratch(size_t n) {
+    return std::unique_ptr<T[]>(new (std::nothrow) T[n ? n : 1]);
+}
+
+// ---- natural visibility -------------------------------------------------------
+
+// Every sample m sees only inside its stretch [lo[m], hi[m]] (bounded by the
+// nearest sample at least as high on the left and the nearest strictly higher
+// one on the right), and every edge joins a sample to one in its stretch.
+// Seen from m, sample j beyond k is hidden when its slope towards m is not
+// smaller: (ym - yj) / |tm - tj| >= (ym - yk) / |tm - tk|. Scanning away from
+// m, the smallest such slope so far decides; a sample passed over covers its
+// own stretch on the far side (all no higher than itself), which is skipped
+// whole when even its lowest possible slope cannot be smaller.
+template <class Index>
+class Natural {
+public:
+    Natural(const double* y, const double* t, size_t n) : y_(y), t_(t), n_(n) {}
+
+    // Sets up the stretches; false when out of memory. work holds n indices
+    // (only during the call).
+    bool build(Index* work) {
+        lo_ = scratch<Index>(n_);
+        hi_ = scratch<Index>(n_);
+        if (!lo_ || !hi_) return false;
+        mode_ = exact::chooseMode(y_, t_, n_);
+        const double* y = y_;
+        size_t top = 0;  // entries in work
+        for (size_t m = 0; m < n_; ++m) {
+            while (top && y[work[top - 1]] < y[m]) --top;
+            lo_[m] = top ? static_cast<Index>(work[top - 1] + 1) : 0;
+            work[top++] = static_cast<Index>(m);
+        }
+        top = 0;
+        for (size_t m = n_; m-- > 0;) {
+            while (top && y[work[top - 1]] <= y[m]) --top;
+            hi_[m] = top ? static_cast<Index>(work[top - 1] - 1) : static_cast<Index>(n_ - 1);
+            work[top++] = static_cast<Index>(m);
+        }
+        return true;
+    }
+
+    // edge(a, b), a < b, for every edge; per sample m in ascending order, its
+    // edges to the left (nearest first), then to the right (nearest first).
+    // leftDone(m) follows the edges to the left of m.
+    template <class Edge, class LeftDone>
+    void forEachEdge(Edge&& edge, LeftDone&& leftDone) {
+        if (t_) {
+            for (size_t m = 0; m < n_; ++m) {
+                scan<true, false>(static_cast<Index>(m), edge);
+                leftDone(m);
+                scan<true, true>(static_cast<Index>(m), edge);
+            }
+        } else {
+            for (size_t m = 0; m < n_; ++m) {
+                scan<false, false>(static_cast<Index>(m), edge);
+                leftDone(m);
+                scan<false, true>(static_cast<Index>(m), edge);
+            }
+        }
+    }
+
+private:
+    static constexpr double kTiny = 0x1p-960, kHuge = 0x1p1000, kMargin = 4e-15;
+
+    static bool inRange(double v) { return v >= kTiny && v <= kHuge; }
+
+    // |t[m] - t[j]| in index or time units.
+    template <bool Timed, bool Right>
+    double gap(Index m, Index j) const {
+        if (Timed) return Right ? t_[j] - t_[m] : t_[m] - t_[j];
+        return static_cast<double>(Right ? j - m : m - j);
+    }
+
+    // Exact sign of (ym - yj) * gap(m, k) - (ym - yk) * gap(m, j).
+    template <bool Timed, bool Right>
+    int exactSign(Index m, Index j, Index k) const {
+        const double ym = y_[m], yj = y_[j], yk = y_[k];
+        if (Timed) {
+            if (Right) return exact::slopeSign(mode_, ym, yj, yk, t_[k], t_[m], t_[j], t_[m]);
+            return exact::slopeSign(mode_, ym, yj, yk, t_[m], t_[k], t_[m], t_[j]);
+        }
+        return exact::slopeSign(mode_, ym, yj, yk, gap<false, Right>(m, k), 0.0, gap<false, Right>(m, j), 0.0);
+    }
+
+    template <bool Timed, bool Right, class Edge>
+    void scan(Index m, Edge& edge) {
+        const Index end = Right ? hi_[m] : lo_[m];
+        if (m == end) return;
+        const double ym = y_[m];
+        Index k = Right ? m + 1 : m - 1;  // the sample with the smallest slope so far
+        Right ? edge(m, k) : edge(k, m);
+        double b = ym - y_[k];  // its drop below ym (>= 0) ...
+        if (b == 0.0) return;   // level with m: hides everything beyond
+        double dk = gap<Timed, Right>(m, k);  // ... and its distance
+        Index cur = k;
+        for (;;) {
+            // Skip the stretch that cur covers when no sample in it can be seen.
+            Index next = cur;
+            const Index cover = Right ? hi_[cur] : lo_[cur];
+            if (cover != cur && cur != k) {
+                const double p = (ym - y_[cur]) * dk;
+                const double r = b * gap<Timed, Right>(m, cover);
+                if (inRange(p) && inRange(r) && p > r * (1.0 + kMargin)) next = cover;
+            }
+            if (next == end) return;
+            const Index j = Right ? next + 1 : next - 1;
+            cur = j;
+            const double a = ym - y_[j];
+            const double dj = gap<Timed, Right>(m, j);
+            const double p = a * dk, q = b * dj;
+            bool seen;
+            if (a == 0.0) {
+                seen = true;
+            } else if (inRange(p) && inRange(q)) {
+                if (p > q * (1.0 + kMargin)) continue;
+                seen = p < q * (1.0 - kMargin) || exactSign<Timed, Right>(m, j, k) < 0;
+            } else {
+                seen = exactSign<Timed, Right>(m, j, k) < 0;
+            }
+            if (!seen) continue;
+            Right ? edge(m, j) : edge(j, m);
+            k = j;
+            b = a;
+            dk = dj;
+            if (b == 0.0) return;
+        }
+    }
+
+    const double* y_;
+    const double* t_;
+    size_t n_;
+    exact::Mode mode_;
+    std::unique_ptr<Index[]> lo_, hi_;
+};
+
+// ---- both graphs ----------------------------------------------------------------
+
+// edge(a, b), a < b, for every edge of the graph before the weight bounds;
+// leftDone(b) after the edges whose later vertex is b have all been given
+// (horizontal graph), or after the edges to the left of b (natural graph).
+// Returns ZEMBA_OK or ZEMBA_E_NO_MEMORY.
+template <class Edge, class LeftDone>
+int forEachEdge(const Graph& g, Edge&& edge, LeftDone&& leftDone) {
+    const size_t n = g.n;
+    if (n < 2) {
+        for (size_t m = 0; m < n; ++m) leftDone(m);
+        return ZEMBA_OK;
+    }
+    try {
+        if (g.kind == ZEMBA_VG_HORIZONTAL) {
+            auto items = scratch<ptrdiff_t>(n);
+            if (!items) return ZEMBA_E_NO_MEMORY;
+            ptrdiff_t top = 0;
+            ptrdiff_t last = 0;
+            walkHorizontal<false>(g.y, static_cast<ptrdiff_t>(n), items.get(), top, [&](ptrdiff_t a, ptrdiff_t b) {
+                if (b != last) {
+                    leftDone(static_cast<size_t>(last));
+                    last = b;
+                }
+                edge(static_cast<size_t>(a), static_cast<size_t>(b));
+            });
+            leftDone(static_cast<size_t>(last));
+            return ZEMBA_OK;
+        }
+        auto run = [&](auto tag) -> int {
+            using Index = decltype(tag);
+            auto work = scratch<Index>(n);
+            if (!work) return ZEMBA_E_NO_MEMORY;
+            Natural<Index> nat(g.y, g.t, n);
+            if (!nat.build(work.get())) return ZEMBA_E_NO_MEMORY;
+            work.reset();
+            nat.forEachEdge([&](Index a, Index b) { edge(static_cast<size_t>(a), static_cast<size_t>(b)); },
+                            leftDone);
+            return ZEMBA_OK;
+        };
+        return n <= UINT32_MAX ? run(uint32_t{}) : run(uint64_t{});
+    } catch (const std::bad_alloc&) {
+        return ZEMBA_E_NO_MEMORY;
+    }
+}
+
+}  // namespace zemba::core::graphs
+
+#endif
