@@ -18,37 +18,92 @@ using zemba::core::graphs::weightOf;
 
 namespace {
 
-// Degrees of the horizontal graph, unfiltered: the stack holds the heights
-// beside the indices over a sentinel that nothing passes. Arriving at b, the
-// lower samples popped see b (and it them); the first one at least as high
-// sees b too, and is dropped when level with it.
-int horizontalDegrees(const double* y, size_t n, size_t* deg) {
-    auto heights = scratch<double>(n + 1);
-    auto nodes = scratch<size_t>(n + 1);
-    if (!heights || !nodes) return ZEMBA_E_NO_MEMORY;
-    double* h = heights.get();
-    size_t* id = nodes.get();
-    h[0] = HUGE_VAL;
-    id[0] = 0;
-    h[1] = y[0];
-    id[1] = 0;
-    deg[0] = 0;
-    size_t top = 1;
-    for (size_t b = 1; b < n; ++b) {
-        const double yb = y[b];
-        size_t popped = 0;
-        while (h[top] < yb) {
-            ++deg[id[top]];
-            --top;
-            ++popped;
+// Degrees of the horizontal graph, unfiltered, by the stack walk. A stack
+// keeps heights beside indices, strictly decreasing, over three sentinels no
+// sample passes. Arriving at b, the lower samples taken off see b (and it
+// them); the first one at least as high sees b too and goes when level with
+// it. The top four entries are compared at once (the heights are ordered, so
+// the lower ones form a run from the top); deeper runs take a loop.
+struct Walk {
+    double* h;
+    size_t* id;
+    size_t top;
+
+    void open(double y0, size_t node, size_t* deg) {
+        for (int s = 0; s < 3; ++s) h[s] = HUGE_VAL, id[s] = 0;
+        h[3] = y0;
+        id[3] = node;
+        top = 3;
+        deg[node] = 0;
+    }
+
+    __attribute__((always_inline)) void step(double yb, size_t b, size_t* deg) {
+        const double v0 = h[top], v1 = h[top - 1], v2 = h[top - 2], v3 = h[top - 3];
+        const size_t c0 = v0 < yb, c1 = v1 < yb, c2 = v2 < yb, c3 = v3 < yb;
+        deg[id[top]] += c0;
+        deg[id[top - 1]] += c1;
+        deg[id[top - 2]] += c2;
+        deg[id[top - 3]] += c3;
+        size_t popped = c0 + c1 + c2 + c3;
+        size_t level = (v0 == yb) | (v1 == yb) | (v2 == yb) | (v3 == yb);
+        top -= popped;
+        if (__builtin_expect(popped == 4, 0)) {
+            while (h[top] < yb) {
+                ++deg[id[top]];
+                --top;
+                ++popped;
+            }
+            level = h[top] == yb;
         }
-        const size_t below = top > 0;
+        const size_t below = top > 2;
         deg[id[top]] += below;
         deg[b] = popped + below;
-        top -= h[top] == yb;
+        top -= level;
         ++top;
         h[top] = yb;
         id[top] = b;
+    }
+};
+
+// The two halves of the series are walked side by side (their chains of
+// dependent loads overlap); then the samples still visible from the end of
+// the first half meet the running maxima of the second, the only samples
+// there that can see across.
+int horizontalDegrees(const double* y, size_t n, size_t* deg) {
+    const size_t half = n < 64 ? n : n / 2;
+    auto heights = scratch<double>(n + 6);
+    auto nodes = scratch<size_t>(n + 6);
+    if (!heights || !nodes) return ZEMBA_E_NO_MEMORY;
+    Walk a{heights.get(), nodes.get(), 0};
+    Walk b{heights.get() + half + 3, nodes.get() + half + 3, 0};
+    a.open(y[0], 0, deg);
+    if (half < n) b.open(y[half], half, deg);
+    size_t i = 1;
+    if (half < n)
+        for (; i < half; ++i) {
+            a.step(y[i], i, deg);
+            b.step(y[half + i], half + i, deg);
+        }
+    for (; i < half; ++i) a.step(y[i], i, deg);
+    for (size_t k = half + i; k < n; ++k) b.step(y[k], k, deg);
+    if (half == n) return ZEMBA_OK;
+    // Across the halves: as the walk goes on, but only at new maxima of the
+    // second half, which push nothing the first half's nodes could meet.
+    double best = -HUGE_VAL;
+    for (size_t k = half; k < n && a.top > 2; ++k) {
+        const double yk = y[k];
+        if (!(yk > best)) continue;
+        best = yk;
+        while (a.h[a.top] < yk) {
+            ++deg[a.id[a.top]];
+            ++deg[k];
+            --a.top;
+        }
+        if (a.top > 2) {
+            ++deg[a.id[a.top]];
+            ++deg[k];
+            a.top -= a.h[a.top] == yk;
+        }
     }
     return ZEMBA_OK;
 }
@@ -73,6 +128,7 @@ extern "C" int zemba_vg_degrees(const zemba_vg_options* options, const double* y
     if (!degrees && n) return ZEMBA_E_NULL;
     if (n == 0) return ZEMBA_OK;
     if (g.kind == ZEMBA_VG_HORIZONTAL && !g.filter) return horizontalDegrees(y, n, degrees);
+    if (g.kind == ZEMBA_VG_NATURAL && !g.filter) return zemba::core::graphs::naturalDegrees(g, degrees);
     std::memset(degrees, 0, sizeof(size_t) * n);
     return forEachEdge(
         g,

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -99,26 +100,19 @@ class Natural {
 public:
     Natural(const double* y, const double* t, size_t n) : y_(y), t_(t), n_(n) {}
 
-    // Sets up the stretches; false when out of memory. work holds n indices
-    // (only during the call).
-    bool build(Index* work) {
+    // Sets up the stretches; false when out of memory. Each side is one
+    // stack pass; the stack (heights beside lo/hi candidates, over four
+    // sentinels) is compared four entries at a time, as the heights are
+    // ordered; deeper runs take a loop.
+    bool build() {
         lo_ = scratch<Index>(n_);
         hi_ = scratch<Index>(n_);
-        if (!lo_ || !hi_) return false;
+        auto heights = scratch<double>(n_ + 4);
+        auto marks = scratch<Index>(n_ + 4);
+        if (!lo_ || !hi_ || !heights || !marks) return false;
         mode_ = exact::chooseMode(y_, t_, n_);
-        const double* y = y_;
-        size_t top = 0;  // entries in work
-        for (size_t m = 0; m < n_; ++m) {
-            while (top && y[work[top - 1]] < y[m]) --top;
-            lo_[m] = top ? static_cast<Index>(work[top - 1] + 1) : 0;
-            work[top++] = static_cast<Index>(m);
-        }
-        top = 0;
-        for (size_t m = n_; m-- > 0;) {
-            while (top && y[work[top - 1]] <= y[m]) --top;
-            hi_[m] = top ? static_cast<Index>(work[top - 1] - 1) : static_cast<Index>(n_ - 1);
-            work[top++] = static_cast<Index>(m);
-        }
+        pass<false>(heights.get(), marks.get());
+        pass<true>(heights.get(), marks.get());
         return true;
     }
 
@@ -142,7 +136,108 @@ public:
         }
     }
 
+    // Whether degrees() may be used: index times, and magnitudes for which
+    // no product below leaves the normal range.
+    bool fastDegrees() const {
+        if (t_ || n_ > (size_t{1} << 40)) return false;
+        const exact::Range r = exact::rangeOf(y_, n_);
+        return !r.any || (r.hi <= 400 && r.lo >= -460);
+    }
+
+    // Degrees into deg[0..n-1]. The scans of several samples run side by
+    // side, each a lane stepping without branches on the common outcomes, so
+    // that their chains of dependent loads overlap. Neighbours are counted
+    // beforehand.
+    void degrees(size_t* deg) {
+        const size_t n = n_;
+        for (size_t i = 0; i < n; ++i) deg[i] = (i > 0) + (i + 1 < n);
+        constexpr int kLanes = 4;
+        struct Lane {
+            ptrdiff_t m, j, k, end, step;
+            double ym, b, dk;
+        };
+        Lane lane[kLanes];
+        const double* y = y_;
+        const Index* lo = lo_.get();
+        const Index* hi = hi_.get();
+        size_t task = 0;  // scan task: sample task / 2, to the left when even
+        const size_t tasks = 2 * n;
+        // Starts lane l on the next scan that reaches past the neighbour;
+        // false when none is left.
+        auto start = [&](Lane& l) {
+            while (task < tasks) {
+                const ptrdiff_t m = static_cast<ptrdiff_t>(task >> 1);
+                const ptrdiff_t step = (task & 1) ? 1 : -1;
+                ++task;
+                const ptrdiff_t end = step < 0 ? static_cast<ptrdiff_t>(lo[m]) : static_cast<ptrdiff_t>(hi[m]);
+                if (end == m || end == m + step) continue;
+                const ptrdiff_t k = m + step;
+                const double b = y[m] - y[k];
+                if (b == 0.0) continue;
+                l = Lane{m, k + step, k, end, step, y[m], b, 1.0};
+                return true;
+            }
+            return false;
+        };
+        int live = 0;
+        for (; live < kLanes && start(lane[live]); ++live) {
+        }
+        while (live > 0) {
+            for (int i = 0; i < live; ++i) {
+                Lane& l = lane[i];
+                const ptrdiff_t j = l.j;
+                const double a = l.ym - y[j];
+                const double dj = static_cast<double>((j - l.m) * l.step);
+                const double p = a * l.dk, q = l.b * dj;
+                bool seen = p < q * (1.0 - kMargin);
+                if (__builtin_expect(!seen && !(p > q * (1.0 + kMargin)), 0))
+                    seen = exact::slopeSign(mode_, l.ym, y[j], y[l.k], l.dk, 0.0, dj, 0.0) < 0;
+                deg[j] += seen;
+                deg[l.m] += seen;
+                const ptrdiff_t cover = l.step < 0 ? static_cast<ptrdiff_t>(lo[j]) : static_cast<ptrdiff_t>(hi[j]);
+                const double r = l.b * static_cast<double>((cover - l.m) * l.step);
+                const bool skip = !seen && p > r * (1.0 + kMargin);
+                l.k = seen ? j : l.k;
+                l.b = seen ? a : l.b;
+                l.dk = seen ? dj : l.dk;
+                const ptrdiff_t next = skip ? cover : j;
+                l.j = next + l.step;
+                if (__builtin_expect(next == l.end || l.b == 0.0, 0)) {
+                    if (!start(l)) {
+                        lane[i] = lane[--live];
+                        --i;
+                    }
+                }
+            }
+        }
+    }
+
 private:
+    // Left to right (lo: one past the nearest sample at least as high) or
+    // right to left (hi: one before the nearest strictly higher sample).
+    template <bool FromRight>
+    void pass(double* h, Index* mark) {
+        const double* y = y_;
+        const size_t n = n_;
+        for (int s = 0; s < 4; ++s) h[s] = HUGE_VAL, mark[s] = FromRight ? static_cast<Index>(n - 1) : 0;
+        size_t top = 3;
+        Index* out = FromRight ? hi_.get() : lo_.get();
+        auto under = [](double v, double ym) { return FromRight ? v <= ym : v < ym; };
+        for (size_t i = 0; i < n; ++i) {
+            const size_t m = FromRight ? n - 1 - i : i;
+            const double ym = y[m];
+            size_t popped = size_t{under(h[top], ym)} + size_t{under(h[top - 1], ym)} +
+                            size_t{under(h[top - 2], ym)} + size_t{under(h[top - 3], ym)};
+            top -= popped;
+            if (popped == 4)
+                while (under(h[top], ym)) --top;
+            out[m] = mark[top];
+            ++top;
+            h[top] = ym;
+            mark[top] = static_cast<Index>(FromRight ? m - 1 : m + 1);
+        }
+    }
+
     static constexpr double kTiny = 0x1p-960, kHuge = 0x1p1000, kMargin = 4e-15;
 
     static bool inRange(double v) { return v >= kTiny && v <= kHuge; }
@@ -247,13 +342,37 @@ int forEachEdge(const Graph& g, Edge&& edge, LeftDone&& leftDone) {
         }
         auto run = [&](auto tag) -> int {
             using Index = decltype(tag);
-            auto work = scratch<Index>(n);
-            if (!work) return ZEMBA_E_NO_MEMORY;
             Natural<Index> nat(g.y, g.t, n);
-            if (!nat.build(work.get())) return ZEMBA_E_NO_MEMORY;
-            work.reset();
+            if (!nat.build()) return ZEMBA_E_NO_MEMORY;
             nat.forEachEdge([&](Index a, Index b) { edge(static_cast<size_t>(a), static_cast<size_t>(b)); },
                             leftDone);
+            return ZEMBA_OK;
+        };
+        return n <= UINT32_MAX ? run(uint32_t{}) : run(uint64_t{});
+    } catch (const std::bad_alloc&) {
+        return ZEMBA_E_NO_MEMORY;
+    }
+}
+
+// Degrees of the unfiltered natural graph into deg[0..n-1].
+inline int naturalDegrees(const Graph& g, size_t* deg) {
+    const size_t n = g.n;
+    try {
+        auto run = [&](auto tag) -> int {
+            using Index = decltype(tag);
+            Natural<Index> nat(g.y, g.t, n);
+            if (!nat.build()) return ZEMBA_E_NO_MEMORY;
+            if (nat.fastDegrees()) {
+                nat.degrees(deg);
+            } else {
+                std::fill(deg, deg + n, size_t{0});
+                nat.forEachEdge(
+                    [&](Index a, Index b) {
+                        ++deg[a];
+                        ++deg[b];
+                    },
+                    [](size_t) {});
+            }
             return ZEMBA_OK;
         };
         return n <= UINT32_MAX ? run(uint32_t{}) : run(uint64_t{});
