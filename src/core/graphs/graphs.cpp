@@ -24,44 +24,47 @@ namespace {
 // them); the first one at least as high sees b too and goes when level with
 // it. The top four entries are compared at once (the heights are ordered, so
 // the lower ones form a run from the top); deeper runs take a loop.
+struct Entry {
+    double h;
+    size_t id;
+};
+
 struct Walk {
-    double* h;
-    size_t* id;
+    Entry* e;
     size_t top;
 
     void open(double y0, size_t node, size_t* deg) {
-        for (int s = 0; s < 3; ++s) h[s] = HUGE_VAL, id[s] = 0;
-        h[3] = y0;
-        id[3] = node;
+        for (int s = 0; s < 3; ++s) e[s] = Entry{HUGE_VAL, 0};
+        e[3] = Entry{y0, node};
         top = 3;
         deg[node] = 0;
     }
 
     __attribute__((always_inline)) void step(double yb, size_t b, size_t* deg) {
-        const double v0 = h[top], v1 = h[top - 1], v2 = h[top - 2], v3 = h[top - 3];
+        const Entry* t = e + top;
+        const double v0 = t[0].h, v1 = t[-1].h, v2 = t[-2].h, v3 = t[-3].h;
         const size_t c0 = v0 < yb, c1 = v1 < yb, c2 = v2 < yb, c3 = v3 < yb;
-        deg[id[top]] += c0;
-        deg[id[top - 1]] += c1;
-        deg[id[top - 2]] += c2;
-        deg[id[top - 3]] += c3;
+        deg[t[0].id] += c0;
+        deg[t[-1].id] += c1;
+        deg[t[-2].id] += c2;
+        deg[t[-3].id] += c3;
         size_t popped = c0 + c1 + c2 + c3;
         size_t level = (v0 == yb) | (v1 == yb) | (v2 == yb) | (v3 == yb);
         top -= popped;
         if (__builtin_expect(popped == 4, 0)) {
-            while (h[top] < yb) {
-                ++deg[id[top]];
+            while (e[top].h < yb) {
+                ++deg[e[top].id];
                 --top;
                 ++popped;
             }
-            level = h[top] == yb;
+            level = e[top].h == yb;
         }
         const size_t below = top > 2;
-        deg[id[top]] += below;
+        deg[e[top].id] += below;
         deg[b] = popped + below;
         top -= level;
         ++top;
-        h[top] = yb;
-        id[top] = b;
+        e[top] = Entry{yb, b};
     }
 };
 
@@ -71,11 +74,10 @@ struct Walk {
 // there that can see across.
 int horizontalDegrees(const double* y, size_t n, size_t* deg) {
     const size_t half = n < 64 ? n : n / 2;
-    auto heights = scratch<double>(n + 6);
-    auto nodes = scratch<size_t>(n + 6);
-    if (!heights || !nodes) return ZEMBA_E_NO_MEMORY;
-    Walk a{heights.get(), nodes.get(), 0};
-    Walk b{heights.get() + half + 3, nodes.get() + half + 3, 0};
+    auto stack = scratch<Entry>(n + 6);
+    if (!stack) return ZEMBA_E_NO_MEMORY;
+    Walk a{stack.get(), 0};
+    Walk b{stack.get() + half + 3, 0};
     a.open(y[0], 0, deg);
     if (half < n) b.open(y[half], half, deg);
     size_t i = 1;
@@ -94,15 +96,15 @@ int horizontalDegrees(const double* y, size_t n, size_t* deg) {
         const double yk = y[k];
         if (!(yk > best)) continue;
         best = yk;
-        while (a.h[a.top] < yk) {
-            ++deg[a.id[a.top]];
+        while (a.e[a.top].h < yk) {
+            ++deg[a.e[a.top].id];
             ++deg[k];
             --a.top;
         }
         if (a.top > 2) {
-            ++deg[a.id[a.top]];
+            ++deg[a.e[a.top].id];
             ++deg[k];
-            a.top -= a.h[a.top] == yk;
+            a.top -= a.e[a.top].h == yk;
         }
     }
     return ZEMBA_OK;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "core/frame/checks.h"
 #include "core/graphs/exact.h"
@@ -100,19 +101,25 @@ class Natural {
 public:
     Natural(const double* y, const double* t, size_t n) : y_(y), t_(t), n_(n) {}
 
-    // Sets up the stretches; false when out of memory. Each side is one
-    // stack pass; the stack (heights beside lo/hi candidates, over four
-    // sentinels) is compared four entries at a time, as the heights are
+    // Sets up the stretches; false when out of memory (std::bad_alloc from
+    // a stack is left to the caller). Each side is a stack pass (the two run
+    // side by side, their chains of dependent loads overlapping); a stack
+    // keeps heights beside lo/hi candidates over four sentinels, grows as
+    // needed and is compared four entries at a time, as the heights are
     // ordered; deeper runs take a loop.
     bool build() {
-        lo_ = scratch<Index>(n_);
-        hi_ = scratch<Index>(n_);
-        auto heights = scratch<double>(n_ + 4);
-        auto marks = scratch<Index>(n_ + 4);
-        if (!lo_ || !hi_ || !heights || !marks) return false;
-        mode_ = exact::chooseMode(y_, t_, n_);
-        pass<false>(heights.get(), marks.get());
-        pass<true>(heights.get(), marks.get());
+        const size_t n = n_;
+        block_ = scratch<Index>(2 * n);
+        if (!block_) return false;
+        lo_ = block_.get();
+        hi_ = lo_ + n;
+        mode_ = exact::chooseMode(y_, t_, n);
+        Pass<false> left(lo_, n);
+        Pass<true> right(hi_, n);
+        for (size_t i = 0; i < n; ++i) {
+            left.step(y_, i);
+            right.step(y_, n - 1 - i);
+        }
         return true;
     }
 
@@ -123,15 +130,15 @@ public:
     void forEachEdge(Edge&& edge, LeftDone&& leftDone) {
         if (t_) {
             for (size_t m = 0; m < n_; ++m) {
-                scan<true, false>(static_cast<Index>(m), edge);
+                scan<true, false, false>(static_cast<Index>(m), edge);
                 leftDone(m);
-                scan<true, true>(static_cast<Index>(m), edge);
+                scan<true, true, false>(static_cast<Index>(m), edge);
             }
         } else {
             for (size_t m = 0; m < n_; ++m) {
-                scan<false, false>(static_cast<Index>(m), edge);
+                scan<false, false, false>(static_cast<Index>(m), edge);
                 leftDone(m);
-                scan<false, true>(static_cast<Index>(m), edge);
+                scan<false, true, false>(static_cast<Index>(m), edge);
             }
         }
     }
@@ -144,71 +151,17 @@ public:
         return !r.any || (r.hi <= 400 && r.lo >= -460);
     }
 
-    // Degrees into deg[0..n-1]. The scans of several samples run side by
-    // side, each a lane stepping without branches on the common outcomes, so
-    // that their chains of dependent loads overlap. Neighbours are counted
-    // beforehand.
+    // Degrees into deg[0..n-1] (when fastDegrees()): the scans without the
+    // range checks of the products.
     void degrees(size_t* deg) {
-        const size_t n = n_;
-        for (size_t i = 0; i < n; ++i) deg[i] = (i > 0) + (i + 1 < n);
-        constexpr int kLanes = 4;
-        struct Lane {
-            ptrdiff_t m, j, k, end, step;
-            double ym, b, dk;
+        std::fill(deg, deg + n_, size_t{0});
+        auto edge = [deg](Index a, Index b) {
+            ++deg[a];
+            ++deg[b];
         };
-        Lane lane[kLanes];
-        const double* y = y_;
-        const Index* lo = lo_.get();
-        const Index* hi = hi_.get();
-        size_t task = 0;  // scan task: sample task / 2, to the left when even
-        const size_t tasks = 2 * n;
-        // Starts lane l on the next scan that reaches past the neighbour;
-        // false when none is left.
-        auto start = [&](Lane& l) {
-            while (task < tasks) {
-                const ptrdiff_t m = static_cast<ptrdiff_t>(task >> 1);
-                const ptrdiff_t step = (task & 1) ? 1 : -1;
-                ++task;
-                const ptrdiff_t end = step < 0 ? static_cast<ptrdiff_t>(lo[m]) : static_cast<ptrdiff_t>(hi[m]);
-                if (end == m || end == m + step) continue;
-                const ptrdiff_t k = m + step;
-                const double b = y[m] - y[k];
-                if (b == 0.0) continue;
-                l = Lane{m, k + step, k, end, step, y[m], b, 1.0};
-                return true;
-            }
-            return false;
-        };
-        int live = 0;
-        for (; live < kLanes && start(lane[live]); ++live) {
-        }
-        while (live > 0) {
-            for (int i = 0; i < live; ++i) {
-                Lane& l = lane[i];
-                const ptrdiff_t j = l.j;
-                const double a = l.ym - y[j];
-                const double dj = static_cast<double>((j - l.m) * l.step);
-                const double p = a * l.dk, q = l.b * dj;
-                bool seen = p < q * (1.0 - kMargin);
-                if (__builtin_expect(!seen && !(p > q * (1.0 + kMargin)), 0))
-                    seen = exact::slopeSign(mode_, l.ym, y[j], y[l.k], l.dk, 0.0, dj, 0.0) < 0;
-                deg[j] += seen;
-                deg[l.m] += seen;
-                const ptrdiff_t cover = l.step < 0 ? static_cast<ptrdiff_t>(lo[j]) : static_cast<ptrdiff_t>(hi[j]);
-                const double r = l.b * static_cast<double>((cover - l.m) * l.step);
-                const bool skip = !seen && p > r * (1.0 + kMargin);
-                l.k = seen ? j : l.k;
-                l.b = seen ? a : l.b;
-                l.dk = seen ? dj : l.dk;
-                const ptrdiff_t next = skip ? cover : j;
-                l.j = next + l.step;
-                if (__builtin_expect(next == l.end || l.b == 0.0, 0)) {
-                    if (!start(l)) {
-                        lane[i] = lane[--live];
-                        --i;
-                    }
-                }
-            }
+        for (size_t m = 0; m < n_; ++m) {
+            scan<false, false, true>(static_cast<Index>(m), edge);
+            scan<false, true, true>(static_cast<Index>(m), edge);
         }
     }
 
@@ -216,27 +169,34 @@ private:
     // Left to right (lo: one past the nearest sample at least as high) or
     // right to left (hi: one before the nearest strictly higher sample).
     template <bool FromRight>
-    void pass(double* h, Index* mark) {
-        const double* y = y_;
-        const size_t n = n_;
-        for (int s = 0; s < 4; ++s) h[s] = HUGE_VAL, mark[s] = FromRight ? static_cast<Index>(n - 1) : 0;
+    struct Pass {
+        struct Entry {
+            double h;
+            Index mark;
+        };
+        std::vector<Entry> stack;
+        Index* out;
         size_t top = 3;
-        Index* out = FromRight ? hi_.get() : lo_.get();
-        auto under = [](double v, double ym) { return FromRight ? v <= ym : v < ym; };
-        for (size_t i = 0; i < n; ++i) {
-            const size_t m = FromRight ? n - 1 - i : i;
-            const double ym = y[m];
-            size_t popped = size_t{under(h[top], ym)} + size_t{under(h[top - 1], ym)} +
-                            size_t{under(h[top - 2], ym)} + size_t{under(h[top - 3], ym)};
-            top -= popped;
-            if (popped == 4)
-                while (under(h[top], ym)) --top;
-            out[m] = mark[top];
-            ++top;
-            h[top] = ym;
-            mark[top] = static_cast<Index>(FromRight ? m - 1 : m + 1);
+
+        Pass(Index* o, size_t n) : stack(1024), out(o) {
+            for (int s = 0; s < 4; ++s) stack[s] = Entry{HUGE_VAL, FromRight ? static_cast<Index>(n - 1) : Index{0}};
         }
-    }
+
+        static bool under(double v, double ym) { return FromRight ? v <= ym : v < ym; }
+
+        __attribute__((always_inline)) void step(const double* y, size_t m) {
+            const double ym = y[m];
+            Entry* e = stack.data();
+            size_t popped = size_t{under(e[top].h, ym)} + size_t{under(e[top - 1].h, ym)} +
+                            size_t{under(e[top - 2].h, ym)} + size_t{under(e[top - 3].h, ym)};
+            top -= popped;
+            if (__builtin_expect(popped == 4, 0))
+                while (under(e[top].h, ym)) --top;
+            out[m] = e[top].mark;
+            if (__builtin_expect(++top == stack.size(), 0)) stack.resize(2 * stack.size());
+            stack[top] = Entry{ym, static_cast<Index>(FromRight ? m - 1 : m + 1)};
+        }
+    };
 
     static constexpr double kTiny = 0x1p-960, kHuge = 0x1p1000, kMargin = 4e-15;
 
@@ -260,8 +220,10 @@ private:
         return exact::slopeSign(mode_, ym, yj, yk, gap<false, Right>(m, k), 0.0, gap<false, Right>(m, j), 0.0);
     }
 
-    template <bool Timed, bool Right, class Edge>
+    // Safe: every product is known to be a normal double (fastDegrees()).
+    template <bool Timed, bool Right, bool Safe, class Edge>
     void scan(Index m, Edge& edge) {
+        auto inRange = [](double v) { return Safe || Natural::inRange(v); };
         const Index end = Right ? hi_[m] : lo_[m];
         if (m == end) return;
         const double ym = y_[m];
@@ -308,7 +270,9 @@ private:
     const double* t_;
     size_t n_;
     exact::Mode mode_;
-    std::unique_ptr<Index[]> lo_, hi_;
+    std::unique_ptr<Index[]> block_;
+    Index* lo_ = nullptr;
+    Index* hi_ = nullptr;
 };
 
 // ---- both graphs ----------------------------------------------------------------

@@ -225,6 +225,21 @@ TEST(VisibilityGraphs, RandomSeriesMatchDefinitionsInEveryOutput) {
             }
 }
 
+TEST(VisibilityGraphs, LongerSeriesMatchDefinitions) {
+    // Past 64 samples the horizontal degrees walk two halves and join them;
+    // the natural degrees skip stretches.
+    for (int shape = 0; shape < kShapes; ++shape)
+        for (size_t n : {64, 65, 100, 233}) {
+            const auto y = shaped(n, 31 * n + shape, shape);
+            const std::string what = "shape " + std::to_string(shape) + " n " + std::to_string(n);
+            ASSERT_NO_FATAL_FAILURE(expectGraph(ZEMBA_VG_HORIZONTAL, y, {}, ZEMBA_VG_SLOPE, -kInf, kInf, what));
+            if (n <= 100)
+                ASSERT_EQ(coreDegrees(options(ZEMBA_VG_NATURAL), y),
+                          zemba_ref::degrees(referenceEdges(ZEMBA_VG_NATURAL, y), n))
+                    << what;
+        }
+}
+
 TEST(VisibilityGraphs, SampleTimesDecideNaturalEdgesAndWeights) {
     int weight = 1;
     for (int shape = 0; shape < kShapes; ++shape)
