@@ -233,10 +233,11 @@ TEST(VisibilityGraphs, LongerSeriesMatchDefinitions) {
             const auto y = shaped(n, 31 * n + shape, shape);
             const std::string what = "shape " + std::to_string(shape) + " n " + std::to_string(n);
             ASSERT_NO_FATAL_FAILURE(expectGraph(ZEMBA_VG_HORIZONTAL, y, {}, ZEMBA_VG_SLOPE, -kInf, kInf, what));
-            if (n <= 100)
+            if (n <= 100) {
                 ASSERT_EQ(coreDegrees(options(ZEMBA_VG_NATURAL), y),
                           zemba_ref::degrees(referenceEdges(ZEMBA_VG_NATURAL, y), n))
                     << what;
+            }
         }
 }
 
