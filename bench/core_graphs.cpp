@@ -14,6 +14,13 @@ namespace {
 
 const int kSizes[] = {256, 4096, 12193, 1000000};
 
+// The better of repeated runs: the machine is shared.
+double fastest(const std::vector<double>& v) {
+    double best = v.empty() ? 0.0 : v[0];
+    for (double t : v) best = t < best ? t : best;
+    return best;
+}
+
 zemba_vg_options options(int kind) {
     zemba_vg_options o;
     zemba_vg_options_init(&o, kind);
@@ -80,15 +87,18 @@ const bool kRegistered = [] {
         for (int n : kSizes) {
             benchmark::RegisterBenchmark((name + "_degrees/white/" + std::to_string(n)).c_str(),
                                          [=](benchmark::State& st) { degrees(st, kind, n); })
-                ->Unit(benchmark::kMicrosecond);
+                ->Unit(benchmark::kMicrosecond)
+                ->ComputeStatistics("min", fastest);
             benchmark::RegisterBenchmark((name + "_edges/white/" + std::to_string(n)).c_str(),
                                          [=](benchmark::State& st) { edges(st, kind, n); })
-                ->Unit(benchmark::kMicrosecond);
+                ->Unit(benchmark::kMicrosecond)
+                ->ComputeStatistics("min", fastest);
         }
         for (int n : {4096, 1000000})
             benchmark::RegisterBenchmark((name + "_degrees_threads/white/" + std::to_string(n)).c_str(),
                                          [=](benchmark::State& st) { threaded(st, kind, n); })
                 ->Unit(benchmark::kMicrosecond)
+                ->ComputeStatistics("min", fastest)
                 ->UseRealTime()
                 ->Threads(1)
                 ->Threads(2);
@@ -96,7 +106,8 @@ const bool kRegistered = [] {
     for (int n : {4096, 1000000})
         benchmark::RegisterBenchmark(("CoreHVG_irreversibility/white/" + std::to_string(n)).c_str(),
                                      [=](benchmark::State& st) { irreversibility(st, n); })
-            ->Unit(benchmark::kMicrosecond);
+            ->Unit(benchmark::kMicrosecond)
+            ->ComputeStatistics("min", fastest);
     return true;
 }();
 

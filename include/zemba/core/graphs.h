@@ -21,9 +21,9 @@
  * different graph on nearly collinear or volt-scale data. Built by divide and
  * conquer at the maxima (the maximum of a stretch sees only into the stretch;
  * its visible samples are found by a scan that skips, with a bound, the
- * stretches under samples it has passed), without an n x n matrix: about
- * n log n steps on noise; at worst O(n^2) (for example on a convex series,
- * whose graph is complete).
+ * stretches under samples it has passed), without an n x n matrix: a few
+ * steps per sample on noise (about 5 beyond the neighbours, at any length);
+ * at worst O(n^2) (for example on a convex series, whose graph is complete).
  *
  * Edges and their direction. Undirected edges are listed (from, to) with the
  * earlier vertex first. ZEMBA_VG_LEFT_TO_RIGHT: from the earlier vertex to
@@ -111,9 +111,12 @@ typedef struct zemba_vg_options {
 ZEMBA_CORE_API int zemba_vg_options_init(zemba_vg_options* options, int kind);
 
 /* Degree of every vertex (number of kept edges at it) into degrees[0..n-1].
- * Memory beyond the input and output: the horizontal graph at most 8 bytes
- * per sample (the stack, touched only as deep as it grows); the natural graph
- * 8 bytes per sample (12 during set-up). */
+ * Working memory (n < 2^32, unfiltered): the horizontal graph a stack of 16
+ * bytes per entry, touched only as deep as it grows (a few entries on noise,
+ * n on a monotone series); the natural graph 8 bytes per sample (each
+ * sample's stretch) plus set-up stacks of 16 bytes per entry as deep as the
+ * longest monotone run. With the output, 16 to 24 bytes per sample on noise.
+ */
 ZEMBA_CORE_API int zemba_vg_degrees(const zemba_vg_options* options, const double* y, const double* t, size_t n,
                                     size_t* degrees);
 

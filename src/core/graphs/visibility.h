@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
@@ -110,12 +109,13 @@ public:
     // ordered; deeper runs take a loop.
     bool build() {
         const size_t n = n_;
-        nd_ = scratch<Node>(n);
-        if (!nd_) return false;
-        for (size_t i = 0; i < n; ++i) nd_[i].y = y_[i];
+        block_ = scratch<Index>(2 * n);
+        if (!block_) return false;
+        lo_ = block_.get();
+        hi_ = lo_ + n;
         mode_ = exact::chooseMode(y_, t_, n);
-        Pass<false> left(nd_.get(), n);
-        Pass<true> right(nd_.get(), n);
+        Pass<false> left(lo_, n);
+        Pass<true> right(hi_, n);
         for (size_t i = 0; i < n; ++i) {
             left.step(y_, i);
             right.step(y_, n - 1 - i);
@@ -151,136 +151,21 @@ public:
         return !r.any || (r.hi <= 400 && r.lo >= -460);
     }
 
-    // Degrees into deg[0..n-1] (when fastDegrees()). Neighbours are counted
-    // first; then the scans that reach past the neighbour, listed beforehand,
-    // run three at a time side by side, each step free of branches on the
-    // common outcomes, so that the three chains of dependent loads overlap.
-    bool degrees(size_t* deg) {
-        Node* nd = nd_.get();
-        const size_t n = n_;
-        auto tasks = scratch<Index>(n);
-        if (!tasks) return false;
-        for (size_t i = 0; i < n; ++i) deg[i] = (i > 0) + (i + 1 < n);
-        size_t count = 0;
-        for (size_t m = 2; m < n; ++m) {
-            tasks[count] = static_cast<Index>(m);
-            count += static_cast<size_t>(nd[m].lo) + 2 <= m;
+    // Degrees into deg[0..n-1] (when fastDegrees()): the scans without the
+    // range checks of the products.
+    void degrees(size_t* deg) {
+        std::fill(deg, deg + n_, size_t{0});
+        auto edge = [deg](Index a, Index b) {
+            ++deg[a];
+            ++deg[b];
+        };
+        for (size_t m = 0; m < n_; ++m) {
+            scan<false, false, true>(static_cast<Index>(m), edge);
+            scan<false, true, true>(static_cast<Index>(m), edge);
         }
-        sweep<false>(tasks.get(), count, deg);
-        count = 0;
-        for (size_t m = 0; m + 2 < n; ++m) {
-            tasks[count] = static_cast<Index>(m);
-            count += (static_cast<size_t>(nd[m].hi) >= m + 2) & (nd[m + 1].y != nd[m].y);
-        }
-        sweep<true>(tasks.get(), count, deg);
-        return true;
     }
 
 private:
-    struct Lane {
-        ptrdiff_t m, j, end;
-        double ym, b, dk, yk;
-    };
-
-    template <bool Right>
-    __attribute__((always_inline)) void begin(Lane& l, ptrdiff_t m) const {
-        constexpr ptrdiff_t step = Right ? 1 : -1;
-        const Node* nd = nd_.get();
-        l.m = m;
-        l.end = static_cast<ptrdiff_t>(Right ? nd[m].hi : nd[m].lo);
-        l.j = m + 2 * step;
-        l.ym = nd[m].y;
-        l.yk = nd[m + step].y;
-        l.b = l.ym - l.yk;
-        l.dk = 1.0;
-    }
-
-    __attribute__((noinline)) bool exactlyBelow(double ym, double yj, double yk, double dk, double dj) const {
-        return exact::slopeSign(mode_, ym, yj, yk, dk, 0.0, dj, 0.0) < 0;
-    }
-
-    static double pick(bool take, double a, double b) {
-        uint64_t ua, ub;
-        std::memcpy(&ua, &a, 8);
-        std::memcpy(&ub, &b, 8);
-        const uint64_t mask = 0 - static_cast<uint64_t>(take);
-        const uint64_t r = (ua & mask) | (ub & ~mask);
-        double d;
-        std::memcpy(&d, &r, 8);
-        return d;
-    }
-
-    // One step of a scan; true when the scan is over.
-    template <bool Right>
-    __attribute__((always_inline)) bool advance(Lane& l, size_t* deg) const {
-        constexpr ptrdiff_t step = Right ? 1 : -1;
-        const Node* nd = nd_.get();
-        const ptrdiff_t j = l.j;
-        const Node& nj = nd[j];
-        const double yj = nj.y;
-        const double a = l.ym - yj;
-        const double dj = static_cast<double>((j - l.m) * step);
-        const double p = a * l.dk, q = l.b * dj;
-        bool seen = p < q * (1.0 - kMargin);
-        if (__builtin_expect(static_cast<bool>(static_cast<int>(p >= q * (1.0 - kMargin)) &
-                                               static_cast<int>(p <= q * (1.0 + kMargin))),
-                             0))
-            seen = exactlyBelow(l.ym, yj, l.yk, l.dk, dj);
-        deg[j] += seen;
-        deg[l.m] += seen;
-        const ptrdiff_t c = static_cast<ptrdiff_t>(Right ? nj.hi : nj.lo);
-        const double r = l.b * static_cast<double>((c - l.m) * step);
-        const ptrdiff_t skip = static_cast<ptrdiff_t>(!seen) & static_cast<ptrdiff_t>(p > r * (1.0 + kMargin));
-        const ptrdiff_t next = j + ((c - j) & -skip);
-        l.b = pick(seen, a, l.b);
-        l.dk = pick(seen, dj, l.dk);
-        l.yk = pick(seen, yj, l.yk);
-        l.j = next + step;
-        return static_cast<bool>(static_cast<int>(next == l.end) | static_cast<int>(l.b == 0.0));
-    }
-
-    template <bool Right>
-    void sweep(const Index* tasks, size_t count, size_t* deg) {
-        size_t t = 0;
-        if (count >= 3) {
-            Lane l0, l1, l2;
-            begin<Right>(l0, static_cast<ptrdiff_t>(tasks[0]));
-            begin<Right>(l1, static_cast<ptrdiff_t>(tasks[1]));
-            begin<Right>(l2, static_cast<ptrdiff_t>(tasks[2]));
-            t = 3;
-            for (;;) {
-                const bool d0 = advance<Right>(l0, deg);
-                const bool d1 = advance<Right>(l1, deg);
-                const bool d2 = advance<Right>(l2, deg);
-                if (__builtin_expect(d0 | d1 | d2, 0)) {
-                    if (t + 3 > count) {
-                        // Too few tasks left to refill every lane: finish the
-                        // unfinished ones alone.
-                        if (!d0) while (!advance<Right>(l0, deg)) {}
-                        if (!d1) while (!advance<Right>(l1, deg)) {}
-                        if (!d2) while (!advance<Right>(l2, deg)) {}
-                        break;
-                    }
-                    if (d0) begin<Right>(l0, static_cast<ptrdiff_t>(tasks[t++]));
-                    if (d1) begin<Right>(l1, static_cast<ptrdiff_t>(tasks[t++]));
-                    if (d2) begin<Right>(l2, static_cast<ptrdiff_t>(tasks[t++]));
-                }
-            }
-        }
-        for (; t < count; ++t) {
-            Lane l;
-            begin<Right>(l, static_cast<ptrdiff_t>(tasks[t]));
-            while (!advance<Right>(l, deg)) {
-            }
-        }
-    }
-
-    // A sample's height beside its stretch: one cache line per step of a scan.
-    struct Node {
-        double y;
-        Index lo, hi;
-    };
-
     // Left to right (lo: one past the nearest sample at least as high) or
     // right to left (hi: one before the nearest strictly higher sample).
     template <bool FromRight>
@@ -290,10 +175,10 @@ private:
             Index mark;
         };
         std::vector<Entry> stack;
-        Node* out;
+        Index* out;
         size_t top = 3;
 
-        Pass(Node* o, size_t n) : stack(1024), out(o) {
+        Pass(Index* o, size_t n) : stack(n < 1016 ? n + 8 : 1024), out(o) {
             for (int s = 0; s < 4; ++s) stack[s] = Entry{HUGE_VAL, FromRight ? static_cast<Index>(n - 1) : Index{0}};
         }
 
@@ -307,7 +192,7 @@ private:
             top -= popped;
             if (__builtin_expect(popped == 4, 0))
                 while (under(e[top].h, ym)) --top;
-            (FromRight ? out[m].hi : out[m].lo) = e[top].mark;
+            out[m] = e[top].mark;
             if (__builtin_expect(++top == stack.size(), 0)) stack.resize(2 * stack.size());
             stack[top] = Entry{ym, static_cast<Index>(FromRight ? m - 1 : m + 1)};
         }
@@ -327,7 +212,7 @@ private:
     // Exact sign of (ym - yj) * gap(m, k) - (ym - yk) * gap(m, j).
     template <bool Timed, bool Right>
     int exactSign(Index m, Index j, Index k) const {
-        const double ym = nd_[m].y, yj = nd_[j].y, yk = nd_[k].y;
+        const double ym = y_[m], yj = y_[j], yk = y_[k];
         if (Timed) {
             if (Right) return exact::slopeSign(mode_, ym, yj, yk, t_[k], t_[m], t_[j], t_[m]);
             return exact::slopeSign(mode_, ym, yj, yk, t_[m], t_[k], t_[m], t_[j]);
@@ -339,40 +224,40 @@ private:
     template <bool Timed, bool Right, bool Safe, class Edge>
     void scan(Index m, Edge& edge) {
         auto inRange = [](double v) { return Safe || Natural::inRange(v); };
-        const Node* nd = nd_.get();
-        const Index end = Right ? nd[m].hi : nd[m].lo;
+        const Index end = Right ? hi_[m] : lo_[m];
         if (m == end) return;
-        const double ym = nd[m].y;
+        const double ym = y_[m];
         Index k = Right ? m + 1 : m - 1;  // the sample with the smallest slope so far
         Right ? edge(m, k) : edge(k, m);
-        double b = ym - nd[k].y;  // its drop below ym (>= 0) ...
-        if (b == 0.0) return;     // level with m: hides everything beyond
+        double b = ym - y_[k];  // its drop below ym (>= 0) ...
+        if (b == 0.0) return;   // level with m: hides everything beyond
         double dk = gap<Timed, Right>(m, k);  // ... and its distance
-        Index next = k;                       // the last sample passed
-        while (next != end) {
+        Index cur = k;
+        for (;;) {
+            // Skip the stretch that cur covers when no sample in it can be seen.
+            Index next = cur;
+            const Index cover = Right ? hi_[cur] : lo_[cur];
+            if (cover != cur && cur != k) {
+                const double p = (ym - y_[cur]) * dk;
+                const double r = b * gap<Timed, Right>(m, cover);
+                if (inRange(p) && inRange(r) && p > r * (1.0 + kMargin)) next = cover;
+            }
+            if (next == end) return;
             const Index j = Right ? next + 1 : next - 1;
-            const Node& nj = nd[j];
-            const double a = ym - nj.y;
+            cur = j;
+            const double a = ym - y_[j];
             const double dj = gap<Timed, Right>(m, j);
             const double p = a * dk, q = b * dj;
             bool seen;
             if (a == 0.0) {
                 seen = true;
             } else if (inRange(p) && inRange(q)) {
-                seen = !(p > q * (1.0 + kMargin)) && (p < q * (1.0 - kMargin) || exactSign<Timed, Right>(m, j, k) < 0);
+                if (p > q * (1.0 + kMargin)) continue;
+                seen = p < q * (1.0 - kMargin) || exactSign<Timed, Right>(m, j, k) < 0;
             } else {
                 seen = exactSign<Timed, Right>(m, j, k) < 0;
             }
-            next = j;
-            if (!seen) {
-                // Skip the stretch j covers when no sample in it can be seen.
-                const Index cover = Right ? nj.hi : nj.lo;
-                if (cover != j) {
-                    const double r = b * gap<Timed, Right>(m, cover);
-                    if (inRange(p) && inRange(r) && p > r * (1.0 + kMargin)) next = cover;
-                }
-                continue;
-            }
+            if (!seen) continue;
             Right ? edge(m, j) : edge(j, m);
             k = j;
             b = a;
@@ -385,7 +270,9 @@ private:
     const double* t_;
     size_t n_;
     exact::Mode mode_;
-    std::unique_ptr<Node[]> nd_;
+    std::unique_ptr<Index[]> block_;
+    Index* lo_ = nullptr;
+    Index* hi_ = nullptr;
 };
 
 // ---- both graphs ----------------------------------------------------------------
@@ -440,7 +327,7 @@ inline int naturalDegrees(const Graph& g, size_t* deg) {
             Natural<Index> nat(g.y, g.t, n);
             if (!nat.build()) return ZEMBA_E_NO_MEMORY;
             if (nat.fastDegrees()) {
-                if (!nat.degrees(deg)) return ZEMBA_E_NO_MEMORY;
+                nat.degrees(deg);
             } else {
                 std::fill(deg, deg + n, size_t{0});
                 nat.forEachEdge(
