@@ -50,6 +50,19 @@ BASELINES = [
     ("`getRevVGFast` mode 2", "getRevVGFast_mode2/white/12193", "Baseline/slopeRows/12193", 1.5),
 ]
 
+# Core graph kernels (bench/core_graphs.cpp): job, benchmark, peer seconds per
+# call (None: no peer figure), goal (peer / here at least, or a time bound in s).
+CORE_GRAPHS = [
+    ("horizontal degrees, n = 256", "CoreHVG_degrees/white/256", 1.57e-5, 3),
+    ("horizontal degrees, n = 4096", "CoreHVG_degrees/white/4096", 2.0e-4, 10),
+    ("horizontal degrees, n = 12193", "CoreHVG_degrees/white/12193", 9.0e-4, 10),
+    ("horizontal degrees, n = 10^6", "CoreHVG_degrees/white/1000000", 0.10, "< 0.01 s"),
+    ("natural degrees, n = 256", "CoreNVG_degrees/white/256", 1.64e-5, 3),
+    ("natural degrees, n = 4096", "CoreNVG_degrees/white/4096", 4.2e-4, 10),
+    ("natural degrees, n = 12193", "CoreNVG_degrees/white/12193", 2.0e-3, 10),
+    ("natural degrees, n = 10^6", "CoreNVG_degrees/white/1000000", 0.17, "< 0.04 s"),
+]
+
 SCALE = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
 
 
@@ -86,6 +99,26 @@ def main():
         ratio = here / ref
         print(f"| {routine} | {here * 1e6:.4g} | {ref * 1e6:.4g} ({base.split('/')[1]}) | {ratio:.2f} | <= {goal} | "
               f"{'yes' if ratio <= goal else 'no'} |")
+    core_graphs(results)
+
+
+def core_graphs(results):
+    print()
+    print("| core graph kernel | zemba, s/call | fastest peer, s/call | peer / zemba | goal | met |")
+    print("|---|---|---|---|---|---|")
+    for job, bench, peer, goal in CORE_GRAPHS:
+        here = seconds(results, bench)
+        if here is None:
+            print(f"| {job} | (not run) | {peer:.2g} | | | |")
+            continue
+        ratio = peer / here
+        if isinstance(goal, str):
+            met = "yes" if here < float(goal.split()[1]) else "no"
+            goal_text = goal
+        else:
+            met = "yes" if ratio >= goal else "no"
+            goal_text = f">= {goal}"
+        print(f"| {job} | {here:.3g} | {peer:.2g} | {ratio:.3g} | {goal_text} | {met} |")
 
 
 if __name__ == "__main__":

@@ -1,49 +1,20 @@
-// The linear-time stack walk of a horizontal visibility graph, shared by the
-// routines that build the graph this way. The stack is the shared SortList1.
+// The linear-time stack walk of a horizontal visibility graph for the routines
+// that build the graph this way: the core's walk over the shared SortList1.
 #ifndef ZEMBA_GRAPHS_HV_STACK_H
 #define ZEMBA_GRAPHS_HV_STACK_H
 
+#include "core/graphs/horizontal_walk.h"
 #include "zemba.h"
 
 namespace zemba {
 
-// Walks the horizontal visibility graph of x[0..n-1] and calls edge(a, b),
-// a < b, for every edge in scan order: for each new node b in ascending order,
-// first its neighbour b - 1, then the popped nodes from the nearest to the
-// farthest. Ordinary criterion: samples see each other over lower samples;
-// Inverted: under higher samples. A popped node equal in height to b is
-// dropped. Leaves SortList1 holding the nodes still visible at the end.
-// Returns the number of stack operations: every pop, plus one push per node
-// that enters (push-backs are not counted).
+// zemba::core::walkHorizontal with SortList1 as the stack (n <= 12193): calls
+// edge(a, b), a < b, for every edge in scan order, leaves SortList1 holding
+// the nodes still visible at the end and returns the stack operations.
 template <bool Inverted, class T, class Edge>
 long scanHorizontal(const T* x, int n, Edge&& edge) {
-    int32_t* items = SortList1.items;
-    int top = 0;
-    items[0] = 0;
-    long ops = 0;
-    for (int i = 0; i + 1 < n; ++i) {
-        const int b = i + 1;
-        const T xb = x[b];
-        edge(i, b);
-        if (Inverted ? xb > x[i] : xb < x[i]) {
-            items[++top] = b;
-            ++ops;
-            continue;
-        }
-        for (;;) {
-            const int l = items[top--];
-            ++ops;
-            if (l != i) edge(l, b);
-            const T xl = x[l];
-            if (Inverted ? xl <= xb : xl >= xb) {
-                if (Inverted ? xl < xb : xl > xb) items[++top] = l;
-                break;
-            }
-            if (top < 0) break;
-        }
-        items[++top] = b;
-        ++ops;
-    }
+    int32_t top = 0;
+    const long ops = core::walkHorizontal<Inverted>(x, int32_t{n}, SortList1.items, top, edge);
     SortList1.top = top;
     return ops;
 }

@@ -7,6 +7,8 @@
 #include <random>
 #include <vector>
 
+#include "reference/visibility.h"
+
 namespace {
 
 std::vector<int> build(std::vector<double> x, int mode, std::size_t cells, int fill = 0) {
@@ -67,10 +69,7 @@ TEST(AdjacencyGraph, MatchesBruteForceOnRandomSeries) {
             std::vector<double> wt(n);
             for (int i = 1; i < n; ++i)
                 for (int j = 0; j < i; ++j) {
-                    bool seen = true;
-                    for (int k = j + 1; k < i; ++k)
-                        seen = seen && (inv ? x[k] > std::max(x[i], x[j]) : x[k] < std::min(x[i], x[j]));
-                    if (!seen) continue;
+                    if (!zemba_ref::horizontalSees(x, j, i, inv)) continue;
                     double w = 1 + std::fabs(std::trunc(i - j == 1 ? x[i] - x[j] : (x[i] - x[j]) * (i - j)));
                     adj[i * n + j] = adj[j * n + i] = 1, seq[i]++, seq[j]++, wt[i] += w, wt[j] += w;
                 }

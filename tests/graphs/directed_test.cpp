@@ -7,6 +7,8 @@
 #include <random>
 #include <vector>
 
+#include "reference/visibility.h"
+
 namespace {
 
 std::vector<double> features(std::vector<int> x) {
@@ -53,8 +55,7 @@ TEST(DirectedGraph, MatchesBruteForceOnRandomIntegerSeries) {
         std::vector<long long> db(n), df(n), wb(n), wf(n);
         for (int i = 1; i < n; ++i)
             for (int j = 0; j < i; ++j) {
-                int top = j + 1 < i ? *std::max_element(&x[j + 1], &x[i]) : -1000000;
-                if (top >= std::min(x[i], x[j])) continue;
+                if (!zemba_ref::horizontalSees(x, j, i)) continue;
                 long long w = std::llabs((long long)(x[i] - x[j]) * (i - j)) + 1;
                 db[i]++, df[j]++, wb[i] += w, wf[j] += w;
             }

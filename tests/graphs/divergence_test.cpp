@@ -13,83 +13,28 @@
 #include <string>
 #include <vector>
 
+#include "reference/visibility.h"
 #include "support/capture.h"
 
 using zemba_test::captureStdout;
 
 namespace {
 
-// Horizontal visibility by the definition: neighbours, or every sample between
-// strictly lower than both ends.
-template <class T>
-bool seesOver(const std::vector<T>& x, int a, int b) {
-    for (int k = a + 1; k < b; ++k)
-        if (!(x[k] < x[a] && x[k] < x[b])) return false;
-    return true;
-}
-
-struct Directed {
-    std::vector<int> db, df, dfTrunc;
-    std::vector<double> wb, wf;
-    std::vector<std::vector<double>> w;  // w[a][b], a < b; 0 for non-edges
-};
-
-Directed directedGraph(const std::vector<double>& x) {
-    const int n = static_cast<int>(x.size());
-    Directed g{std::vector<int>(n), std::vector<int>(n), std::vector<int>(n), std::vector<double>(n),
-               std::vector<double>(n), std::vector<std::vector<double>>(n, std::vector<double>(n))};
-    std::vector<long> t(n);
-    for (int k = 0; k < n; ++k) t[k] = static_cast<long>(x[k]);
-    for (int a = 0; a < n; ++a)
-        for (int b = a + 1; b < n; ++b) {
-            if (seesOver(x, a, b)) {
-                const double diff = x[b] - x[a];
-                const long w = b == a + 1 ? std::labs(static_cast<long>(diff)) + 1
-                                          : std::labs(static_cast<long>(diff * (b - a))) + 1;
-                g.w[a][b] = static_cast<double>(w);
-                g.db[b]++;
-                g.df[a]++;
-                g.wb[b] += w;
-                g.wf[a] += w;
-            }
-            if (seesOver(t, a, b)) g.dfTrunc[a]++;
-        }
-    return g;
-}
-
-// The seven features computed from their definitions.
+// The seven features from their definitions: the graph of the series with the
+// routine's weights, its forward degrees for the asymmetry taken from the
+// graph of the truncated series, each term of G truncated.
 std::vector<double> referenceFeatures(const std::vector<double>& x) {
-    const int n = static_cast<int>(x.size());
-    const double dn = n;
-    Directed g = directedGraph(x);
-    std::map<int, int> hb, hf, total;
-    for (int k = 0; k < n; ++k) {
-        hb[g.db[k]]++;
-        hf[g.df[k]]++;
-        total[g.db[k] + g.df[k]]++;
-    }
-    double kl = 0.0;
-    for (const auto& [d, cb] : hb)
-        if (hf.count(d)) kl += (cb / dn) * std::log(static_cast<double>(cb) / hf[d]);
-    double entropy = 0.0;
-    for (const auto& [d, c] : total) entropy -= (c / dn) * std::log(c / dn);
-    long degrees = 0, q = 0;
-    double wbSum = 0.0, mSum = 0.0, gSum = 0.0;
-    for (int l = 0; l < n; ++l) {
-        degrees += g.db[l] + g.df[l];
-        q += std::abs(g.db[l] - g.dfTrunc[l]);
-        wbSum += g.wb[l];
-        double m = 0.0, a = 0.0;
-        for (int later = l + 1; later < n; ++later) {
-            m += g.df[later] * g.w[l][later];
-            a += std::fabs(std::trunc((g.df[later] - g.db[later]) * g.w[l][later]));
-        }
-        if (g.wf[l] != 0.0) m /= g.wf[l];
-        if (g.wb[l] != 0.0) a /= g.wb[l];
-        mSum += m;
-        gSum += a;
-    }
-    return {kl, entropy, degrees / dn, wbSum / dn, std::sqrt(q / dn), mSum / dn, gSum / dn};
+    const size_t n = x.size();
+    std::vector<long> t(n);
+    for (size_t k = 0; k < n; ++k) t[k] = static_cast<long>(x[k]);
+    std::vector<size_t> dfTrunc(n);
+    for (const zemba_ref::Edge& e : zemba_ref::horizontalEdges(t)) dfTrunc[e.first]++;
+    auto weight = [&](size_t a, size_t b) {
+        const double diff = x[b] - x[a];
+        return static_cast<double>(b == a + 1 ? std::labs(static_cast<long>(diff)) + 1
+                                              : std::labs(static_cast<long>(diff * double(b - a))) + 1);
+    };
+    return zemba_ref::irreversibility(n, zemba_ref::horizontalEdges(x), weight, &dfTrunc, true);
 }
 
 std::vector<double> runKld(std::vector<double> x, std::string* printed = nullptr) {
@@ -157,12 +102,8 @@ TEST(VisibilityEntropy, DegreesMatchPairwiseDefinitionOnBothCriteria) {
             captureStdout([&] { Z_ZEMBA_Entropy(x.data(), criterion, n); });
             std::vector<int> deg(n, 0);
             for (int a = 0; a < n; ++a)
-                for (int b = a + 1; b < n; ++b) {
-                    bool ok = true;
-                    for (int k = a + 1; k < b && ok; ++k)
-                        ok = criterion > 2 ? (x[k] > x[a] && x[k] > x[b]) : (x[k] < x[a] && x[k] < x[b]);
-                    if (ok) deg[a]++, deg[b]++;
-                }
+                for (int b = a + 1; b < n; ++b)
+                    if (zemba_ref::horizontalSees(x, a, b, criterion > 2)) deg[a]++, deg[b]++;
             for (int i = 0; i < n; ++i) ASSERT_EQ(outSets[i].degree, deg[i]) << "node " << i << " criterion " << criterion;
         }
     }

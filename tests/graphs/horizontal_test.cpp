@@ -7,10 +7,13 @@
 #include <random>
 #include <vector>
 
+#include "reference/visibility.h"
+
 namespace {
 
-// Brute force: a pair sees over (or, inverted, under) its whole interior;
-// cost = tests until the first interior sample reaching the lower (higher) end.
+// Brute force: a pair sees over (or, inverted, under) its whole interior, a
+// NaN never blocking; cost = tests until the first interior sample reaching
+// the lower (higher) end.
 struct Ref {
     std::vector<int> deg;
     std::vector<double> wt;
@@ -21,10 +24,8 @@ Ref reference(const std::vector<double>& x, bool inverted) {
     Ref r{std::vector<int>(n), std::vector<double>(n)};
     for (int i = 1; i < n; ++i)
         for (int j = 0; j < i; ++j) {
-            int k = j + 1;  // NaN compares false, so it never blocks
-            while (k < i && !(inverted ? x[i] >= x[k] || x[j] >= x[k] : x[k] >= x[i] || x[k] >= x[j])) ++k;
-            r.cost += k - j;
-            if (k < i) { ++r.cost; continue; }
+            r.cost += zemba_ref::horizontalCost(x, j, i, inverted);
+            if (!zemba_ref::horizontalSees(x, j, i, inverted, false)) continue;
             double w = std::fabs(std::trunc(x[j] - x[i])) * (i - j) + 1;
             r.deg[i]++, r.deg[j]++, r.wt[i] += w, r.wt[j] += w;
         }
@@ -197,11 +198,7 @@ TEST(StackGraph, MatchesBruteForceOnRandomSeries) {
         Ref r = reference(x, false);
         std::vector<int> back(n);
         for (int i = 1; i < n; ++i)
-            for (int j = 0; j < i; ++j) {
-                bool seen = true;
-                for (int k = j + 1; k < i; ++k) seen = seen && x[k] < std::min(x[i], x[j]);
-                back[i] += seen;
-            }
+            for (int j = 0; j < i; ++j) back[i] += zemba_ref::horizontalSees(x, j, i);
         double D = 0, W = 0, c[6] = {}, P = n - 1;
         const double ret = Z_ZEMBA(x.data(), &n, out.data());
         for (int k = 0; k < n; ++k) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "reference/visibility.h"
 #include "support/capture.h"
 
 using zemba_test::captureStdout;
@@ -33,35 +34,10 @@ Call callGraph(Routine r, std::vector<double> v, int mode, int tau, size_t outSi
     return c;
 }
 
-// Natural visibility on the lattice, tested sample by sample: every lattice
-// sample between a and b lies strictly below the chord. cross(c) < 0 is that
-// test with the division cleared; exact for small integers.
-struct Reference {
-    std::vector<int> degree;
-    std::vector<long> weight;
-};
-
+// Natural visibility on the lattice, tested sample by sample.
+using Reference = zemba_ref::LatticeGraph;
 Reference reference(const std::vector<double>& v, int tau, bool exactIntegers) {
-    const int n = static_cast<int>(v.size());
-    Reference r{std::vector<int>(n), std::vector<long>(n)};
-    for (int a = 0; a < n; ++a)
-        for (int b = a + tau; b < n; b += tau) {
-            bool visible = true;
-            for (int c = a + tau; c < b && visible; c += tau) {
-                if (exactIntegers)
-                    visible = (v[c] - v[a]) * (b - a) < (v[b] - v[a]) * (c - a);
-                else
-                    visible = v[c] < v[a] + (v[b] - v[a]) * (c - a) / (b - a);
-            }
-            if (visible) {
-                const long w = std::labs(static_cast<long>(v[b] - v[a])) + 1;
-                r.degree[a]++;
-                r.degree[b]++;
-                r.weight[a] += w;
-                r.weight[b] += w;
-            }
-        }
-    return r;
+    return zemba_ref::naturalLattice(v, tau, exactIntegers);
 }
 
 }  // namespace
