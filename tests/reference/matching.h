@@ -28,7 +28,7 @@ struct Match {
 };
 
 inline double matchScore(long long diff, long long sum) {
-    return sum == 0 ? 1.0 : 1.0 - static_cast<double>(2 * diff) / static_cast<double>(sum);
+    return 1.0 - static_cast<double>(2 * diff) / static_cast<double>(sum);
 }
 
 inline Match match(const std::vector<long long>& a, const std::vector<long long>& b) {

@@ -12,8 +12,8 @@
  *     two differ) at shift d = p - anchor, provided |d| <= n / 8 (integer
  *     division);
  *   - the overlap at shift d pairs a[max(d,0) + k] with b[max(-d,0) + k] for
- *     k < n - |d|, giving D = sum |a - b| and S = sum (a + b), and the score
- *     1 - 2 D / S (1 when S = 0: two all-zero overlaps are identical);
+ *     k < n - |d|, giving D = sum |a - b| and S = sum (a + b) (S >= 1: the
+ *     peak lies in the overlap), and the score 1 - 2 D / S;
  *   - the scan stops after an overlap with D = 0.
  *
  * Time O(P n) for P scored overlaps (P <= n / 2); memory O(1).

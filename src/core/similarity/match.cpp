@@ -36,8 +36,8 @@ Sums compare(const int64_t* a, const int64_t* b, size_t n, ptrdiff_t d) {
     return s;
 }
 
+// sum >= 1: the peak, above a neighbour that is at least 0, lies in the overlap.
 double score(u128 diff, u128 sum) {
-    if (sum == 0) return 1.0;
     return 1.0 - static_cast<double>(diff * 2) / static_cast<double>(sum);
 }
 
