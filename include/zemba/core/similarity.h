@@ -38,7 +38,8 @@ typedef struct zemba_match_comparison {
     double score;  /* 1 - 2 D / S */
 } zemba_match_comparison;
 
-/* Called once per scored overlap, in scan order; user is passed through. */
+/* Called once per scored overlap, in scan order; user is passed through. It
+ * must return normally (no longjmp, no C++ exception through the kernel). */
 typedef void (*zemba_match_visitor)(const zemba_match_comparison* comparison, void* user);
 
 typedef struct zemba_match_result {

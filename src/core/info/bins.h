@@ -30,6 +30,12 @@ public:
     }
 
     size_t bins() const { return bins_; }
+    double first() const { return first_; }
+    double norm() const { return norm_; }
+    double step() const { return step_; }
+    // The first guess is (v - min) * norm (numpy's), the range is not empty
+    // and the edges are k * step + min.
+    bool plain() const { return useNorm_ && !flat_ && step_ != 0.0; }
 
     // numpy.linspace(first, last, bins + 1)[k].
     double edge(size_t k) const {
