@@ -1,5 +1,6 @@
-// Peak-aligned matching of two degree sequences with exact sums (64-bit per
-// block, 128-bit in total); writes only *result and calls the visitor.
+// Peak-aligned matching of two degree sequences with exact sums (32- or
+// 64-bit lanes per block, 128-bit in total); writes only *result and calls
+// the visitor.
 #include <cstdint>
 #include <new>
 #include <vector>
@@ -16,10 +17,10 @@ struct Sums {
 };
 
 // Overlap sums at shift d over degrees held as T (int32_t copies when every
-// degree is below 2^31, else the caller's int64_t), |a - b| + ... added in
-// unsigned 64-bit lanes over blocks short enough not to overflow them and the
-// blocks in 128 bits: exact for any length.
-template <class T>
+// degree is below 2^31, else the caller's int64_t), added in Acc lanes over
+// blocks short enough not to overflow them and the blocks in 128 bits: exact
+// for any length.
+template <class Acc, class T>
 Sums compare(const T* a, const T* b, size_t n, ptrdiff_t d, size_t block) {
     const size_t shift = static_cast<size_t>(d < 0 ? -d : d);
     const T* pa = a + (d > 0 ? shift : 0);
@@ -28,20 +29,17 @@ Sums compare(const T* a, const T* b, size_t n, ptrdiff_t d, size_t block) {
     Sums s{0, 0};
     for (size_t k0 = 0; k0 < len; k0 += block) {
         const size_t k1 = len - k0 < block ? len : k0 + block;
-        uint64_t diff = 0, sum = 0;
+        Acc diff = 0, sum = 0;
         for (size_t k = k0; k < k1; ++k) {
             const T u = pa[k], v = pb[k];
-            diff += static_cast<uint64_t>(u > v ? u - v : v - u);
-            sum += static_cast<uint64_t>(u) + static_cast<uint64_t>(v);
+            diff += static_cast<Acc>(u > v ? u - v : v - u);
+            sum += static_cast<Acc>(u) + static_cast<Acc>(v);
         }
         s.diff += diff;
         s.sum += sum;
     }
     return s;
 }
-
-// Blocks of 2^31 pairs: each adds less than 2^33, so 64 bits hold a block.
-constexpr size_t kBlock = size_t(1) << 31;
 
 // sum >= 1: the peak, above a neighbour that is at least 0, lies in the overlap.
 double score(u128 diff, u128 sum) {
@@ -59,14 +57,21 @@ int64_t largestDegree(const int64_t* x, size_t n) {
     return ok ? top : -1;
 }
 
+// Pairs per block: a pair adds at most 2 top to a sum, and a block must fit
+// the lanes (32 bits when that still leaves long blocks, else 64).
 template <class T>
-void matchAll(const T* a, const T* b, size_t n, zemba_match_result& r, zemba_match_visitor visit, void* user) {
+void matchAll(const T* a, const T* b, size_t n, uint64_t top, zemba_match_result& r, zemba_match_visitor visit,
+              void* user) {
     namespace m = zemba::core::match;
+    const uint64_t block32 = 0xffffffffull / (2 * top + 1);
+    const bool narrow = block32 >= 65536;
+    const size_t block = narrow ? static_cast<size_t>(block32) : size_t(1) << 31;
     const m::Anchors an = n >= 2 ? m::anchorsOf(b, n) : m::Anchors{};
     r = zemba_match_result{0.0, 0, 0.0, 0, an.top, an.previous};
     u128 worst = 0, lastSum = 0;
     m::scan(
-        a, n, an, [&](ptrdiff_t d) { return compare(a, b, n, d, kBlock); },
+        a, n, an,
+        [&](ptrdiff_t d) { return narrow ? compare<uint32_t>(a, b, n, d, block) : compare<uint64_t>(a, b, n, d, block); },
         [&](size_t p, size_t anchor, ptrdiff_t d, bool first, const Sums& s) {
             const double cr = score(s.diff, s.sum);
             if (cr > r.best_score) r.best_score = cr, r.best_shift = d;
@@ -102,10 +107,11 @@ extern "C" int zemba_degree_match(const int64_t* a, const int64_t* b, size_t n, 
             b32.clear();
         }
     }
+    const uint64_t top = static_cast<uint64_t>(ta > tb ? ta : tb);
     if (n && !a32.empty())
-        matchAll(a32.data(), b32.data(), n, r, visit, user);
+        matchAll(a32.data(), b32.data(), n, top, r, visit, user);
     else
-        matchAll(a, b, n, r, visit, user);
+        matchAll(a, b, n, top, r, visit, user);
     *result = r;
     return ZEMBA_OK;
 }

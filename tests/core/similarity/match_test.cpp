@@ -2,6 +2,7 @@
 // interface's Z_HVG_Match (both variants), at lengths beyond its capacity.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -167,4 +168,19 @@ TEST(DegreeMatch, RejectsNullsAndValuesThatAreNotDegrees) {
     big[5] = 1;
     big[7] = 4294967294LL;
     expectReference(big, small, "largest degrees");
+}
+
+TEST(DegreeMatch, OverlapsLongerThanANarrowBlockStayExact) {
+    // Degrees up to 40000 leave 32-bit blocks of about 53000 pairs: the
+    // overlaps here span several blocks.
+    const size_t n = 300000;
+    Seq a(n), b(n);
+    std::mt19937 g(8);
+    for (size_t i = 0; i < n; ++i) a[i] = 39990 + g() % 10, b[i] = 39000 + g() % 1000;
+    for (size_t i = 1; i + 1 < n; ++i)  // only a handful of peaks
+        if (i % 50000 != 7) a[i] = std::min(a[i], a[i - 1]);
+    a[150007] = 40000;
+    b[149990] = 40000;
+    expectReference(a, b, "large degrees");
+    EXPECT_EQ(matchOf(a, b).r.comparisons, 1u);  // the previous maximum lies out of reach
 }
