@@ -20,9 +20,11 @@
  *     the states of the original interface's calculateMutualInformation;
  *   - labels the caller already has (zemba_mutual_information_labels).
  *
- * Memory: a joint table of bins_x x bins_y doubles when it holds at most
- * 65536 cells or 4 n cells; otherwise (many states, e.g. floor states of
- * microvolt data) about 40 bytes per sample for a sort of the occupied pairs.
+ * Time O(n) plus the joint table; memory: a joint table of bins_x x bins_y
+ * doubles when it holds at most 65536 cells or 4 n cells, otherwise (many
+ * states, e.g. integer-part states of microvolt data) up to 32 bytes per
+ * sample for a sort of the state pairs, O(n log n) time. Both give the same
+ * bits.
  */
 #ifndef ZEMBA_CORE_INFO_H
 #define ZEMBA_CORE_INFO_H
@@ -89,7 +91,7 @@ ZEMBA_CORE_API int zemba_mutual_information(const double* x, const double* y, si
  * share a state when they have the same integer part rounded down, at any
  * magnitude. For input the original interface accepts (n <= 4096, integer
  * parts within 32 bits, at most 4096 joint states) this is bit for bit the
- * value of its calculateMutualInformation.
+ * value of its calculateMutualInformation (where that is not below zero).
  *
  *   x, y  n samples each (may be NULL when n = 0)
  *   mi    out: the mutual information in nats; 0.0 for n <= 1
