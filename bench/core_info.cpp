@@ -16,6 +16,13 @@
 namespace {
 
 using zb::series;
+
+// The better of repeated runs (the `_min` aggregate bench/goals.py reads).
+double fastest(const std::vector<double>& v) {
+    double best = v.empty() ? 0.0 : v[0];
+    for (double t : v) best = t < best ? t : best;
+    return best;
+}
 using zb::series2;
 
 void CoreMutualInformation(benchmark::State& st) {
@@ -30,7 +37,7 @@ void CoreMutualInformation(benchmark::State& st) {
     zb::perSample(st, n);
 }
 BENCHMARK(CoreMutualInformation)->Name("CoreMutualInformation/white")->Arg(256)->Arg(4096)->Arg(12193)->Arg(1000000)
-    ->Unit(benchmark::kMicrosecond);
+    ->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", fastest);
 
 void CoreMutualInformationFloor(benchmark::State& st) {
     const int n = static_cast<int>(st.range(0));
@@ -44,7 +51,7 @@ void CoreMutualInformationFloor(benchmark::State& st) {
     zb::perSample(st, n);
 }
 BENCHMARK(CoreMutualInformationFloor)->Name("CoreMutualInformationFloor/white")->Arg(256)->Arg(4096)
-    ->Unit(benchmark::kMicrosecond);
+    ->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", fastest);
 
 // Thread scaling: every thread computes mutual information of its own pair;
 // compare items_per_second of threads:2 with threads:1.
@@ -93,7 +100,7 @@ void CoreDegreeMatch(benchmark::State& st) {
     zb::perSample(st, n);
 }
 BENCHMARK(CoreDegreeMatch)->Name("CoreDegreeMatch/white")->Arg(256)->Arg(4096)->Arg(12193)
-    ->Unit(benchmark::kMicrosecond);
+    ->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", fastest);
 
 // The original interface on the same degree sequences (its lines go to /dev/null).
 void SeedDegreeMatch(benchmark::State& st) {
@@ -107,9 +114,9 @@ void SeedDegreeMatch(benchmark::State& st) {
     zb::perSample(st, n);
 }
 BENCHMARK(SeedDegreeMatch)->Name("Z_HVG_Match_hvg/white")->Arg(256)->Arg(4096)->Arg(12193)
-    ->Unit(benchmark::kMicrosecond);
+    ->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", fastest);
 
 BENCHMARK(CoreMutualInformationThreads)->Name("CoreMutualInformationThreads/white")->Arg(4096)->Arg(65536)
-    ->Threads(1)->Threads(2)->UseRealTime()->Unit(benchmark::kMicrosecond);
+    ->Threads(1)->Threads(2)->UseRealTime()->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", fastest);
 
 }  // namespace
