@@ -49,13 +49,18 @@ extern "C" {
  * edge k = k * step + min with step = (max - min) / bins (when that step
  * underflows to 0: (k / bins) * (max - min) + min), the last edge exactly max.
  * Bin k holds edge k <= v < edge k+1; the last bin also holds v == max. The
- * index is found as numpy 1.24 finds it: trunc((v - min) * (bins / (max - min)))
- * (a value on max taken one bin down), then moved one bin down when v lies
- * below its lower edge and one bin up when it lies on or above its upper edge
- * (never above the last bin). Where numpy's own arithmetic fails (a range so
- * narrow that bins / (max - min) overflows, where numpy raises an error) the
- * first guess is (v - min) / (max - min) * bins, corrected the same way; a
- * constant series too large to widen (|v| >= 2^53) is put in bin bins / 2.
+ * index is found as numpy 1.24 finds it: the first guess
+ * trunc((v - min) * (bins / (max - min))) (a value on max taken one bin
+ * down), then one bin down when v lies below its lower edge, or one bin up
+ * when it lies on or above its upper edge (never past the last bin). Later
+ * numpy releases guess (v - min) / (max - min) * bins; the corrections make
+ * both agree wherever each guess is within one bin of the edges' answer,
+ * which fails only for ranges a few ulps wide whose edges coincide.
+ * numpy.digitize on these edges agrees except that it puts v == max past the
+ * last bin. Where numpy's own arithmetic fails (a range so narrow that
+ * bins / (max - min) overflows; numpy raises an error) the first guess is
+ * (v - min) / (max - min) * bins, corrected the same way; a constant series
+ * too large to widen (v - 0.5 == v + 0.5) is put in bin bins / 2.
  *
  *   x       n samples (may be NULL when n = 0)
  *   bins    number of bins, 1 .. ZEMBA_MI_MAX_BINS; 0 selects
