@@ -19,6 +19,8 @@ PEERS = [
     ("sample entropy, m = 2, r = 0.2 SD (`sampen_1`)", "sampen_1_m2/white/12193", 0.065, 10),
     ("approximate entropy, m = 2, integer data (`AppEn1`)", "AppEn1_m2/int/12193", 0.051, 10),
     ("mutual information, n = 4096", "calculateMutualInformation/white/4096", 0.00039, 10),
+    ("core mutual information, 16 bins, n = 256", "CoreMutualInformation/white/256", 0.000074, 3),
+    ("core mutual information, 16 bins, n = 4096", "CoreMutualInformation/white/4096", 0.00033, 10),
     ("Burg coefficients, order 16 (`memcof`)", "memcof_16/white/12193", 0.00062, 10),
     ("natural visibility, n = 256 (`getVGFast`)", "getVGFast_mode2/white/256", 0.000021, 2),
     ("natural visibility, n = 12193 (`getVGFast`, fills 12193² slope cells)", "getVGFast_mode2/white/12193", 0.0015, None),

@@ -1,6 +1,7 @@
 // Mutual information of two series: each series is discretised into
 // consecutive integer states, joint and marginal state frequencies are counted
-// in the shared tables, and MI = sum p(a,b) ln(p(a,b) / (p(a) p(b))) in nats.
+// in the shared tables, and MI = sum p(a,b) ln(p(a,b) / (p(a) p(b))) in nats
+// (the core's plug-in sum over those tables).
 #include "frame/diag.h"
 #include "zemba.h"
 
@@ -11,6 +12,7 @@
 
 #include "frame/arith.h"
 #include "frame/cpu.h"
+#include "core/info/plugin.h"
 
 #include <immintrin.h>
 
@@ -195,14 +197,7 @@ void calculateMutualInformation(double* first, double* second, int* nPtr, double
         *result = std::numeric_limits<double>::quiet_NaN();
         return;
     }
-    const int f = jp.firstNumStates;
-    double mi = 0.0;
-    for (int j = 0; j < jp.jointNumStates; ++j) {
-        const double pj = jointStateProbs[j];
-        if (pj > 0.0) {
-            const double pa = firstStateProbs[j % f], pb = secondStateProbs[j / f];
-            if (pa > 0.0 && pb > 0.0) mi += pj * std::log((pj / pa) / pb);
-        }
-    }
-    *result = mi;
+    // The core's plug-in sum over the tables (first state varying fastest).
+    *result = zemba::core::pluginSum(jointStateProbs, firstStateProbs, secondStateProbs,
+                                     static_cast<size_t>(jp.firstNumStates), static_cast<size_t>(jp.secondNumStates));
 }

@@ -1,7 +1,9 @@
 // Peak-aligned matching of two degree sequences: each local peak of the first
 // sequence is laid over the largest value (and the previous largest) of the
 // second within a shift of n/8, and the overlaps are scored by their summed
-// absolute difference against their summed values.
+// absolute difference against their summed values. The scan is the core's
+// (core/similarity/match.h) over this interface's 32-bit wrapping sums; the
+// side marks, the peaks on SortList1 and the printed lines are written here.
 #include "frame/diag.h"
 #include "zemba.h"
 
@@ -10,36 +12,31 @@
 
 #include "frame/arith.h"
 
+#include "core/similarity/match.h"
+
 using zemba::wrapAbs;
 using zemba::wrapAdd;
 using zemba::wrapSub;
 
 namespace {
 
-struct Anchor {
-    int maxD;    // first position of the largest b[0..n-2]
-    int second;  // the position that held the maximum before maxD
-    int marks;   // interior indices with a[i] == 2 plus those with b[i] == 2
-};
+namespace core = zemba::core::match;
 
-// Clears the side tables, leaves the peaks of a on SortList1 and finds the
-// anchors in b. Needs 2 <= n <= ZEMBA_NODE_CAP.
-Anchor prepare(const int* a, const int* b, int n) {
+// Clears the side tables, marks the interior value-2 positions, leaves the
+// peaks of a on SortList1 (for the caller's pops) and returns the count of
+// marks. Needs 2 <= n <= ZEMBA_NODE_CAP.
+int prepare(const int* a, const int* b, int n) {
     std::memset(outSets, 0, sizeof(NodeRecord) * static_cast<size_t>(n));
     std::memset(inSets, 0, sizeof(NodeRecord) * static_cast<size_t>(n));
     SortList1.top = -1;
-    Anchor an{0, 0, 0};
+    int marks = 0;
     for (int i = 1; i <= n - 2; ++i) {
-        if (a[i] == 2) outSets[i].degree = 1, ++an.marks;
-        if (b[i] == 2) inSets[i].degree = 1, ++an.marks;
+        if (a[i] == 2) outSets[i].degree = 1, ++marks;
+        if (b[i] == 2) inSets[i].degree = 1, ++marks;
         if (b[n - 1 - i] == 2) inSets[i].weight = 1.0;
         if (a[i] > a[i - 1] && a[i] > a[i + 1]) StackPush(&SortList1, i);
-        if (b[an.maxD] < b[i]) {
-            an.second = an.maxD;
-            an.maxD = i;
-        }
     }
-    return an;
+    return marks;
 }
 
 struct Sums {
@@ -48,7 +45,8 @@ struct Sums {
 };
 
 // Overlap at shift d: a[max(d,0) + k] against b[max(-d,0) + k], n - |d| pairs.
-Sums compare(const int* a, const int* b, int n, int d) {
+Sums compare(const int* a, const int* b, int n, ptrdiff_t shift) {
+    const int d = static_cast<int>(shift);
     const int* pa = a + (d > 0 ? d : 0);
     const int* pb = b + (d < 0 ? -d : 0);
     const int len = n - (d < 0 ? -d : d);
@@ -66,34 +64,33 @@ inline double score(int32_t diff, int32_t sum) {
 
 inline bool accepted(int n) { return n >= 2 && n <= ZEMBA_NODE_CAP; }
 
+// The shared scan over the peaks left on SortList1 (the last pushed first);
+// the peaks it takes are popped.
+template <class Visit>
+void scanPeaks(const int* a, const int* b, int n, Visit&& visit) {
+    const core::Anchors an = core::anchorsOf(b, static_cast<size_t>(n));
+    const size_t taken = core::scan(
+        a, static_cast<size_t>(n), an, [&](ptrdiff_t d) { return compare(a, b, n, d); },
+        [&](size_t p, size_t anchor, ptrdiff_t d, bool first, const Sums& s) {
+            visit(static_cast<int>(p), static_cast<int>(anchor), static_cast<int>(d), first, s);
+        });
+    SortList1.top -= static_cast<int>(taken);
+}
+
 }  // namespace
 
 extern "C" double Z_HVG_Match(int* a, int* b, int* nPtr, void*, void*, double* out) {
     const int n = *nPtr;
     if (!accepted(n)) return 0.0;
-    const Anchor an = prepare(a, b, n);
-    const int w = n >> 3;
+    prepare(a, b, n);
     double best = 0.0;
     int bestShift = 0;
-    while (!StackIsEmpty(&SortList1)) {
-        const int p = StackPop(&SortList1);
-        const int d = p - an.maxD;
-        if (d > w || -d > w) continue;
-        const Sums s1 = compare(a, b, n, d);
-        const double cr = score(s1.diff, s1.sum);
+    scanPeaks(a, b, n, [&](int p, int anchor, int d, bool first, const Sums& s) {
+        const double cr = score(s.diff, s.sum);
         if (cr > best) best = cr, bestShift = d;
-        if (s1.diff == 0) break;
-        zemba::diag::printf("maxS=%d\t maxD=%d\tdiff=%d cr=%6.4f\n", p, an.maxD, d, cr);
-
-        if (an.maxD == an.second) continue;
-        const int d2 = p - an.second;
-        if (d2 > w || -d2 > w) continue;
-        const Sums s2 = compare(a, b, n, d2);
-        const double cr2 = score(s2.diff, s2.sum);
-        if (cr2 > best) best = cr2, bestShift = d2;
-        zemba::diag::printf("maxS=%d\t maxD=%d\tdiff=%d cr=%6.4f\n", p, an.second, d2, cr2);
-        if (s2.diff == 0) break;
-    }
+        // An identical overlap on top ends the scan unprinted.
+        if (!(first && s.diff == 0)) zemba::diag::printf("maxS=%d\t maxD=%d\tdiff=%d cr=%6.4f\n", p, anchor, d, cr);
+    });
     out[0] = best;
     out[1] = bestShift;
     return bestShift;
@@ -101,28 +98,13 @@ extern "C" double Z_HVG_Match(int* a, int* b, int* nPtr, void*, void*, double* o
 
 double Z_HVG_Match(int const* a, int const* b, int n) {
     if (!accepted(n)) return 0.0;
-    const Anchor an = prepare(a, b, n);
-    const int w = n >> 3;
+    const int marks = prepare(a, b, n);
     int32_t worst = 0;
-    int32_t sum = an.marks;
-    while (!StackIsEmpty(&SortList1)) {
-        const int p = StackPop(&SortList1);
-        const int d = p - an.maxD;
-        if (d > w || -d > w) continue;
-        const Sums s1 = compare(a, b, n, d);
-        sum = s1.sum;
-        if (s1.diff > worst) worst = s1.diff;
-        if (s1.diff == 0) break;
-        zemba::diag::printf("maxS=%d\t maxD=%d\tdiff=%d cr=%d\n", p, an.maxD, d, s1.diff);
-
-        if (an.maxD == an.second) continue;
-        const int d2 = p - an.second;
-        if (d2 > w || -d2 > w) continue;
-        const Sums s2 = compare(a, b, n, d2);
-        sum = s2.sum;
-        if (s2.diff > worst) worst = s2.diff;
-        if (s2.diff == 0) break;
-        zemba::diag::printf("maxS=%d\t maxD=%d\tdiff=%d cr=%d\n", p, an.second, d2, s2.diff);
-    }
+    int32_t sum = marks;
+    scanPeaks(a, b, n, [&](int p, int anchor, int d, bool, const Sums& s) {
+        sum = s.sum;
+        if (s.diff > worst) worst = s.diff;
+        if (s.diff != 0) zemba::diag::printf("maxS=%d\t maxD=%d\tdiff=%d cr=%d\n", p, anchor, d, s.diff);
+    });
     return score(worst, sum);
 }
