@@ -299,14 +299,32 @@ ZEMBA_API double Z_HVGS(int* a, int* b, int* n, double* q, double* r, double* ou
 /* ---- EEG data set -------------------------------------------------------- */
 /* Loads up to four trial files side by side into myData (row = channel, column
  * = file * 256 + sample index) and prints the channel names. out[0] = group
- * letter code (-1.0 when a file fails to open or a check fails), out[1] =
- * condition code; option "o": out[2..257] = samples of channel select
- * (1-based); "D": out[2] = condition, out[3+c] = Z_ZEMBA_KLD feature select
- * (0..6; NaN outside) of channel c = 0..63; others: out[2] = condition code.
- * nFiles = 0 reports on the table left by the last load; nFiles < 0 returns at
- * once; nFiles > 4 prints a message and loads nothing. Sample lines with an
- * index outside 0..255 or that do not parse are skipped; names are cut to 6
- * characters. */
+ * letter code (-1.0 when a file fails), out[1] = condition code of the first
+ * file (0 when its line 4 names no condition); option "o": out[2..257] =
+ * samples of channel select (1-based); "D": out[2] = condition, out[3+c] =
+ * Z_ZEMBA_KLD feature select (0..6; NaN outside) of channel c = 0..63; others:
+ * out[2] = condition code. nFiles = 0 reports on the table left by the last
+ * load; nFiles < 0 returns at once; nFiles > 4 prints a message and loads
+ * nothing. Names are cut to 6 characters.
+ * Files are read as the core reader reads them (zemba/core/eeg.h): plain or
+ * gzip, lines whole, up to 65 channel blocks (a 66th block header ends the
+ * file). Before any file is read, the 256 columns of each of the nFiles files
+ * are set to NaN in all 65 rows, so rows a file does not fill stay NaN. A file
+ * fails, ending the load with out[0] = -1.0 and one printed line, when it is
+ * not a regular file ("not a regular file: PATH"), cannot be opened ("can not
+ * open file"), fails a header check (the lines below), has no block header
+ * on line 5 ("no channel block on line 5, no samples read: PATH"), holds a
+ * sample line that does not parse, has an index outside 0..255 or given twice
+ * in its block, or a value that is not finite ("unparsable sample line N:
+ * PATH"), or has a block lacking some of samples 0..255 ("incomplete channel
+ * block on line N: PATH", N = the block's header line), or is a damaged gzip
+ * stream ("damaged gzip stream: PATH", "gzip stream ends early: PATH").
+ * Header checks: line 1 not starting with '#' ("not a correct file: PATH"),
+ * byte 5 of line 1 neither 'a' nor 'c' ("not a correct alcohol EEG file"),
+ * line 2 or 3 not starting with '#' ("error on file format on 2 Lines ...",
+ * "... on 3 Lines ..."); line 4 without '#' prints "error on file format on
+ * S1 obj , trial 2" and loading goes on. Files before a failed one stay
+ * loaded. */
 ZEMBA_API void LoadAlcoholFile(char** paths, int* nFiles, int* select, void* spareA, char** option,
                                void* spareB, double* out);
 
