@@ -217,8 +217,9 @@ ZEMBA_API double getRevVGFast(double* v, int* n, int* mode, int* tau, int* out);
 
 /* Delay embedding (N = n - m*tau + 1 vectors) into SlopMatrix rows, the N x N
  * Euclidean distance matrix into out (diagonal untouched), and out[0] = 1 +
- * half the mean pairwise distance (0.0 for N = 1). N <= 0, N or m above 12194,
- * tau < 1 with m >= 1, or sizes beyond 32 bits: nothing embedded, out[0] = 0.0. */
+ * half the mean pairwise distance (0.0 for N = 1). m <= 0, N <= 0, N or m above
+ * 12194, tau < 1, or sizes beyond 32 bits: nothing embedded, out[0] = 0.0 and
+ * nothing else written. */
 ZEMBA_API void getRecurrenceAdj(double* x, int* n, int* m, int* tau, double* out);
 
 /* Z_HVA's four averages on the ordinary criterion; spare is never read.
@@ -277,8 +278,8 @@ ZEMBA_API void AppEn1(double* x, int* n, int* m, double* r, double* out);
 /* ---- spectral ------------------------------------------------------------ */
 /* Five EEG band powers (0.53-4, 4-8, 8-13, 13-30, 30-60 Hz) from a Burg model
  * of order trunc(sqrt(n) + 0.5) at sampling rate fs; prints
- * "df*freq=%lf\t poles=%d". n < 2 or n > 11342 (order above 106): five NaN,
- * nothing else touched or printed. */
+ * "df*freq=%lf\t poles=%d". n < 2 or n > 11342 (order above 106), or fs not a
+ * finite positive number: five NaN, nothing else touched or printed. */
 ZEMBA_API void memse(double* x, int* n, double* fs, double* out);
 
 /* ---- matching ------------------------------------------------------------ */
@@ -417,7 +418,8 @@ ZEMBA_API void sampen(double const* x, int* M, double const* r, int const* n, do
  * trunc(r) x SD, distances |trunc(x_a - x_b)|; 0.0 without matches or when
  * m < 0 or m >= n. The series is not modified. */
 ZEMBA_API double SmEn(double const* x, int const* m, double const* r, int const* n, double* out);
-/* Approximate entropy with tol = r x sd (self-matches included). m > N: NaN. */
+/* Approximate entropy with tol = r x sd (self-matches included). m > N, or
+ * N > 2147483647 (a negative int passed as unsigned, e.g. -1): NaN, x unread. */
 ZEMBA_API double ApEn(double const* x, unsigned int N, unsigned int m, double r, double sd);
 
 #endif /* __cplusplus */
