@@ -29,7 +29,7 @@ CORE = rel((ROOT / "src/core").rglob("*.cpp"))
 SEED = rel(p for p in (ROOT / "src").rglob("*.cpp") if "core" not in p.relative_to(ROOT / "src").parts)
 # Results must match the CMake build to the last bit: no contraction, no reassociation.
 FLAGS = ["-O3", "-ffp-contract=off", "-fno-fast-math", "-fvisibility=hidden", "-fvisibility-inlines-hidden"]
-DEFINES = [("ZEMBA_VERSION_STRING", f'"{version()}"'), ("ZEMBA_CORE_BUILD", None)]
+DEFINES = [("ZEMBA_VERSION_STRING", f'"{version()}"'), ("ZEMBA_CORE_BUILD", None), ("ZEMBA_HAVE_ZLIB", None)]
 
 
 def export_map():
