@@ -217,8 +217,9 @@ ZEMBA_API double getRevVGFast(double* v, int* n, int* mode, int* tau, int* out);
 
 /* Delay embedding (N = n - m*tau + 1 vectors) into SlopMatrix rows, the N x N
  * Euclidean distance matrix into out (diagonal untouched), and out[0] = 1 +
- * half the mean pairwise distance (0.0 for N = 1). N <= 0, N or m above 12194,
- * tau < 1 with m >= 1, or sizes beyond 32 bits: nothing embedded, out[0] = 0.0. */
+ * half the mean pairwise distance (0.0 for N = 1). m <= 0, N <= 0, N or m above
+ * 12194, tau < 1, or sizes beyond 32 bits: nothing embedded, out[0] = 0.0 and
+ * nothing else written. */
 ZEMBA_API void getRecurrenceAdj(double* x, int* n, int* m, int* tau, double* out);
 
 /* Z_HVA's four averages on the ordinary criterion; spare is never read.
@@ -277,8 +278,8 @@ ZEMBA_API void AppEn1(double* x, int* n, int* m, double* r, double* out);
 /* ---- spectral ------------------------------------------------------------ */
 /* Five EEG band powers (0.53-4, 4-8, 8-13, 13-30, 30-60 Hz) from a Burg model
  * of order trunc(sqrt(n) + 0.5) at sampling rate fs; prints
- * "df*freq=%lf\t poles=%d". n < 2 or n > 11342 (order above 106): five NaN,
- * nothing else touched or printed. */
+ * "df*freq=%lf\t poles=%d". n < 2 or n > 11342 (order above 106), or fs not a
+ * finite positive number: five NaN, nothing else touched or printed. */
 ZEMBA_API void memse(double* x, int* n, double* fs, double* out);
 
 /* ---- matching ------------------------------------------------------------ */
@@ -299,14 +300,32 @@ ZEMBA_API double Z_HVGS(int* a, int* b, int* n, double* q, double* r, double* ou
 /* ---- EEG data set -------------------------------------------------------- */
 /* Loads up to four trial files side by side into myData (row = channel, column
  * = file * 256 + sample index) and prints the channel names. out[0] = group
- * letter code (-1.0 when a file fails to open or a check fails), out[1] =
- * condition code; option "o": out[2..257] = samples of channel select
- * (1-based); "D": out[2] = condition, out[3+c] = Z_ZEMBA_KLD feature select
- * (0..6; NaN outside) of channel c = 0..63; others: out[2] = condition code.
- * nFiles = 0 reports on the table left by the last load; nFiles < 0 returns at
- * once; nFiles > 4 prints a message and loads nothing. Sample lines with an
- * index outside 0..255 or that do not parse are skipped; names are cut to 6
- * characters. */
+ * letter code (-1.0 when a file fails), out[1] = condition code of the first
+ * file (0 when its line 4 names no condition); option "o": out[2..257] =
+ * samples of channel select (1-based); "D": out[2] = condition, out[3+c] =
+ * Z_ZEMBA_KLD feature select (0..6; NaN outside) of channel c = 0..63; others:
+ * out[2] = condition code. nFiles = 0 reports on the table left by the last
+ * load; nFiles < 0 returns at once; nFiles > 4 prints a message and loads
+ * nothing. Names are cut to 6 characters.
+ * Files are read as the core reader reads them (zemba/core/eeg.h): plain or
+ * gzip, lines whole, up to 65 channel blocks (a 66th block header ends the
+ * file). Before any file is read, the 256 columns of each of the nFiles files
+ * are set to NaN in all 65 rows, so rows a file does not fill stay NaN. A file
+ * fails, ending the load with out[0] = -1.0 and one printed line, when it is
+ * not a regular file ("not a regular file: PATH"), cannot be opened ("can not
+ * open file"), fails a header check (the lines below), has no block header
+ * on line 5 ("no channel block on line 5, no samples read: PATH"), holds a
+ * sample line that does not parse, has an index outside 0..255 or given twice
+ * in its block, or a value that is not finite ("unparsable sample line N:
+ * PATH"), or has a block lacking some of samples 0..255 ("incomplete channel
+ * block on line N: PATH", N = the block's header line), or is a damaged gzip
+ * stream ("damaged gzip stream: PATH", "gzip stream ends early: PATH").
+ * Header checks: line 1 not starting with '#' ("not a correct file: PATH"),
+ * byte 5 of line 1 neither 'a' nor 'c' ("not a correct alcohol EEG file"),
+ * line 2 or 3 not starting with '#' ("error on file format on 2 Lines ...",
+ * "... on 3 Lines ..."); line 4 without '#' prints "error on file format on
+ * S1 obj , trial 2" and loading goes on. Files before a failed one stay
+ * loaded. */
 ZEMBA_API void LoadAlcoholFile(char** paths, int* nFiles, int* select, void* spareA, char** option,
                                void* spareB, double* out);
 
@@ -399,7 +418,8 @@ ZEMBA_API void sampen(double const* x, int* M, double const* r, int const* n, do
  * trunc(r) x SD, distances |trunc(x_a - x_b)|; 0.0 without matches or when
  * m < 0 or m >= n. The series is not modified. */
 ZEMBA_API double SmEn(double const* x, int const* m, double const* r, int const* n, double* out);
-/* Approximate entropy with tol = r x sd (self-matches included). m > N: NaN. */
+/* Approximate entropy with tol = r x sd (self-matches included). m > N, or
+ * N > 2147483647 (a negative int passed as unsigned, e.g. -1): NaN, x unread. */
 ZEMBA_API double ApEn(double const* x, unsigned int N, unsigned int m, double r, double sd);
 
 #endif /* __cplusplus */

@@ -1,65 +1,54 @@
-// zemba-eeg: loads one to four alcoholism EEG trial files and prints, per trial,
-// the group and condition, a per-channel table of the seven visibility
-// divergence features, and the channel-pair summaries of visibility matching
-// and mutual information. The library's own diagnostic lines are kept out of
-// the table (silenced, or sent to stderr with --verbose).
-#include <fcntl.h>
+// zemba-eeg: reads any number of alcoholism EEG trial files (plain or gzip)
+// with the core reader and prints, per trial, its header facts, a per-channel
+// table of the seven visibility divergence features and the channel-pair
+// summaries of visibility matching and mutual information. Names follow the
+// batch table (div_kl ... div_mean_g, "alcoholic", "S1 obj"). The library's
+// own lines are silenced through ZEMBA_QUIET, or kept on stderr with --verbose.
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "zemba.h"
+#include "zemba/core.h"
 
 namespace {
 
 constexpr int kFeatures = 7;
-const char* const kFeatureNames[kFeatures] = {"kld", "entropy", "mean_degree", "mean_backward_weight",
-                                              "degree_asymmetry", "mean_M", "mean_G"};
+const char* const kColumns[kFeatures + 2] = {"div_kl",          "div_degree_entropy", "div_mean_degree",
+                                             "div_mean_backward_weight", "div_degree_asymmetry", "div_mean_m",
+                                             "div_mean_g",      "hvgs_r",             "mi_r"};
 
 void usage(std::FILE* to) {
     std::fprintf(to,
                  "usage: zemba-eeg [--verbose] [--csv FILE] TRIAL [TRIAL...]\n"
                  "\n"
-                 "Loads one to four single-trial EEG files (64 channels x 256 samples) and prints\n"
-                 "for each: group, condition, a per-channel table of the visibility divergence\n"
-                 "features (KLD, degree entropy, mean degree, mean backward weight, degree\n"
-                 "asymmetry, mean M, mean G) with each channel's pair summaries (HVGS r: scaled\n"
-                 "sum of visibility matching; MI r: scaled sum of mutual information), and the\n"
-                 "pair means of both.\n"
+                 "Reads single-trial EEG files of the alcoholism data set (plain text or gzip;\n"
+                 "64 channels x 256 samples, or fewer channels) and prints for each, computed on\n"
+                 "its own: subject, group, condition, trial number, and a per-channel table of\n"
+                 "the visibility divergence features (div_kl, div_degree_entropy,\n"
+                 "div_mean_degree, div_mean_backward_weight, div_degree_asymmetry, div_mean_m,\n"
+                 "div_mean_g; the names of the batch table) with each channel's pair summaries\n"
+                 "(hvgs_r: scaled sum of visibility matching; mi_r: scaled sum of mutual\n"
+                 "information), and the pair means of both.\n"
+                 "\n"
+                 "A file that cannot be read (missing, not a regular file, not a trial, a bad\n"
+                 "line, incomplete, damaged gzip) is named on stderr with the reason; the other\n"
+                 "files are still computed and the exit status is 1.\n"
                  "\n"
                  "  --verbose   show the library's diagnostic lines (on stderr)\n"
-                 "  --csv FILE  also write the per-channel table as CSV\n"
+                 "  --csv FILE  also write the per-channel table as CSV (columns subject, group,\n"
+                 "              condition, trial, file, channel, then the ones above), written\n"
+                 "              beside FILE and renamed into place when complete\n"
                  "  --help      show this text\n");
 }
-
-// Points standard output at another descriptor while alive.
-class StdoutTo {
-public:
-    explicit StdoutTo(int fd) {
-        std::fflush(stdout);
-        saved_ = dup(STDOUT_FILENO);
-        if (saved_ >= 0) dup2(fd, STDOUT_FILENO);
-    }
-    ~StdoutTo() {
-        std::fflush(stdout);
-        if (saved_ >= 0) {
-            dup2(saved_, STDOUT_FILENO);
-            close(saved_);
-        }
-    }
-    StdoutTo(const StdoutTo&) = delete;
-    StdoutTo& operator=(const StdoutTo&) = delete;
-
-private:
-    int saved_ = -1;
-};
-
-// Where the library's lines go: /dev/null, or stderr with --verbose.
-int g_libraryFd = -1;
 
 const char* groupName(char g) {
     if (g == 'a') return "alcoholic";
@@ -67,137 +56,111 @@ const char* groupName(char g) {
     return "unknown";
 }
 
-const char* conditionName(int code) {
+std::string conditionName(int code) {
     switch (code) {
         case 1: return "S1 obj";
         case 2: return "S2 match";
         case 3: return "S2 nomatch";
         case 4: return "other";
-        default: return "unknown";
+        default: return std::to_string(code);
     }
 }
 
-// Channel name without the line end that a bare header line leaves in it.
-std::string channelName(int c) {
-    std::string s(myData.names[c]);
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
-    return s;
+// "reason: text" for a failed read; the reason is the damaged folder's keyword.
+std::string failure(int status, size_t line) {
+    const std::string at = std::to_string(line);
+    switch (status) {
+        case ZEMBA_E_OPEN: return "open: cannot open or read the file";
+        case ZEMBA_E_NOT_REGULAR: return "not-regular: not a regular file (a directory, FIFO or device)";
+        case ZEMBA_E_FORMAT:
+            if (line > 0) return "unparsable-line: line " + at + " is not a valid sample line";
+            return "format: not a trial file of the expected form (or a damaged gzip stream)";
+        case ZEMBA_E_INCOMPLETE:
+            if (line > 0) return "incomplete: the channel block on line " + at + " lacks samples";
+            return "incomplete: the file ends before every sample of every channel is given";
+        case ZEMBA_E_UNSUPPORTED: return "unsupported: gzip is not supported by this build";
+        default: return std::string("error: ") + zemba_status_string(status);
+    }
 }
 
-struct Trial {
-    std::string path;
-    char group = 0;
-    int condition = 0;
-    int channels = 0;
-    std::vector<std::string> names;
-    std::vector<double> features;  // channels x 7
-    std::vector<double> hvgs, mi;  // out[0], out[1 + c]
-};
-
-// Loads one file alone into the table; on failure returns the reason.
-bool loadTrial(const std::string& path, Trial& t, std::string& error) {
-    std::FILE* probe = std::fopen(path.c_str(), "r");
-    if (!probe) {
-        error = std::string("cannot open: ") + std::strerror(errno);
-        return false;
-    }
-    std::fclose(probe);
-
-    std::FILE* capture = std::tmpfile();
-    if (!capture) {
-        error = "cannot create a temporary file";
-        return false;
-    }
-    std::memset(&myData, 0, sizeof myData);
-    std::string p = path;
-    char* paths[1] = {&p[0]};
-    char optionText[] = "x";
-    char* option = optionText;
-    int nFiles = 1, select = 1;
-    double out[3] = {0, 0, 0};
-    {
-        StdoutTo redirect(fileno(capture));
-        LoadAlcoholFile(paths, &nFiles, &select, nullptr, &option, nullptr, out);
-    }
-    std::string said;
-    std::rewind(capture);
-    char buf[512];
-    size_t got;
-    while ((got = std::fread(buf, 1, sizeof buf, capture)) > 0) said.append(buf, got);
-    std::fclose(capture);
-    if (g_libraryFd == STDERR_FILENO) std::fputs(said.c_str(), stderr);
-
-    if (out[0] == -1.0) {
-        error = said.substr(0, said.find('\n'));
-        if (error.empty()) error = "not a trial file";
-        return false;
-    }
-    if (said.find("no channel block") != std::string::npos) {
-        error = "no channel data (line 5 is not a channel header)";
-        return false;
-    }
-    t.path = path;
-    t.group = myData.group[0];
-    t.condition = myData.condition[0];
-    for (int c = 0; c < ZEMBA_DEGREE_ROWS && myData.names[c][0] != '\0'; ++c) t.channels = c + 1;
-    if (t.channels == 0) {
-        error = "no channel data";
-        return false;
-    }
-    return true;
-}
-
-void analyse(Trial& t) {
-    StdoutTo redirect(g_libraryFd);
-    const int nch = t.channels;
-    t.features.assign(static_cast<size_t>(nch) * kFeatures, 0.0);
-    for (int c = 0; c < nch; ++c) {
-        t.names.push_back(channelName(c));
-        int n = ZEMBA_TRIAL_SAMPLES;
-        Z_ZEMBA_KLD(myData.samples[c], &n, &t.features[static_cast<size_t>(c) * kFeatures]);
-    }
-    t.hvgs.assign(nch + 1, 0.0);
-    t.mi.assign(nch + 1, 0.0);
-    RunHVGS(nch, ZEMBA_TRIAL_SAMPLES, t.hvgs.data());
-    RunMI(nch, ZEMBA_TRIAL_SAMPLES, t.mi.data());
-}
-
-void printTrial(const Trial& t, int k) {
-    std::printf("trial %d: %s\n", k + 1, t.path.c_str());
-    std::printf("  group:     %c (%s)\n", t.group, groupName(t.group));
-    std::printf("  condition: %d (%s)\n", t.condition, conditionName(t.condition));
-    std::printf("  channels:  %d\n\n", t.channels);
-    std::printf("   ch name        KLD  entropy   degree  bweight  asymmetry    mean M    mean G    HVGS r      MI r\n");
-    for (int c = 0; c < t.channels; ++c) {
-        const double* f = &t.features[static_cast<size_t>(c) * kFeatures];
-        std::printf("  %3d %-6s %8.5f %8.5f %8.5f %8.3f %10.5f %9.5f %9.5f %9.5f %9.5f\n", c + 1,
-                    t.names[c].c_str(), f[0], f[1], f[2], f[3], f[4], f[5], f[6], t.hvgs[1 + c], t.mi[1 + c]);
-    }
-    std::printf("\n  HVGS pair mean: %.6f\n", t.hvgs[0]);
-    std::printf("  MI pair mean:   %.6f\n\n", t.mi[0]);
+std::string number(double v) {
+    if (std::isnan(v)) return "";  // as the batch table writes a missing value
+    char buf[40];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
 }
 
 std::string csvField(const std::string& s) {
+    if (s.find_first_of(",\"\n\r") == std::string::npos) return s;
     std::string q = "\"";
     for (char ch : s) q += (ch == '"') ? std::string("\"\"") : std::string(1, ch);
     return q + "\"";
 }
 
-bool writeCsv(const std::string& file, const std::vector<Trial>& trials) {
-    std::FILE* f = std::fopen(file.c_str(), "w");
-    if (!f) return false;
-    std::fprintf(f, "file,group,condition,channel,name");
-    for (const char* n : kFeatureNames) std::fprintf(f, ",%s", n);
-    std::fprintf(f, ",hvgs_r,mi_r\n");
-    for (const Trial& t : trials) {
-        for (int c = 0; c < t.channels; ++c) {
-            std::fprintf(f, "%s,%c,%d,%d,%s", csvField(t.path).c_str(), t.group, t.condition, c + 1,
-                         csvField(t.names[c]).c_str());
-            for (int i = 0; i < kFeatures; ++i) std::fprintf(f, ",%.17g", t.features[static_cast<size_t>(c) * kFeatures + i]);
-            std::fprintf(f, ",%.17g,%.17g\n", t.hvgs[1 + c], t.mi[1 + c]);
-        }
+std::string baseName(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+struct Result {
+    std::vector<double> features;  // channels x 7
+    std::vector<double> hvgs, mi;  // out[0] = pair mean, out[1 + c]
+};
+
+// Features of one trial: its channels go into rows 0.. of the library's table.
+Result analyse(const zemba_trial& t) {
+    const int nch = t.channels;
+    Result r;
+    r.features.assign(static_cast<size_t>(nch) * kFeatures, 0.0);
+    for (int c = 0; c < nch; ++c) {
+        std::memcpy(myData.samples[c], t.samples[c], ZEMBA_TRIAL_SAMPLES * sizeof(double));
+        int n = ZEMBA_TRIAL_SAMPLES;
+        Z_ZEMBA_KLD(myData.samples[c], &n, &r.features[static_cast<size_t>(c) * kFeatures]);
     }
-    return std::fclose(f) == 0;
+    r.hvgs.assign(static_cast<size_t>(nch) + 1, 0.0);
+    r.mi.assign(static_cast<size_t>(nch) + 1, 0.0);
+    RunHVGS(nch, ZEMBA_TRIAL_SAMPLES, r.hvgs.data());
+    RunMI(nch, ZEMBA_TRIAL_SAMPLES, r.mi.data());
+    return r;
+}
+
+void printTrial(std::FILE* to, const std::string& path, int k, const zemba_trial& t, const Result& r) {
+    std::fprintf(to, "trial %d: %s\n", k, path.c_str());
+    std::fprintf(to, "  subject:   %s\n", t.subject);
+    std::fprintf(to, "  group:     %s\n", groupName(t.group));
+    std::fprintf(to, "  condition: %s%s\n", conditionName(t.condition).c_str(), t.error ? " (error trial)" : "");
+    if (t.trial >= 0) std::fprintf(to, "  trial:     %d\n", t.trial);
+    std::fprintf(to, "  channels:  %d\n\n", t.channels);
+    std::fprintf(to, "   ch channel ");
+    for (const char* c : kColumns) std::fprintf(to, " %*s", static_cast<int>(std::strlen(c) < 10 ? 10 : std::strlen(c)), c);
+    std::fprintf(to, "\n");
+    for (int c = 0; c < t.channels; ++c) {
+        std::fprintf(to, "  %3d %-7s", c + 1, t.names[c]);
+        double v[kFeatures + 2];
+        std::memcpy(v, &r.features[static_cast<size_t>(c) * kFeatures], sizeof(double) * kFeatures);
+        v[kFeatures] = r.hvgs[1 + c];
+        v[kFeatures + 1] = r.mi[1 + c];
+        for (int i = 0; i < kFeatures + 2; ++i) {
+            const int w = static_cast<int>(std::strlen(kColumns[i]) < 10 ? 10 : std::strlen(kColumns[i]));
+            std::fprintf(to, " %*.5f", w, v[i]);
+        }
+        std::fprintf(to, "\n");
+    }
+    std::fprintf(to, "\n  hvgs pair mean: %.6f\n", r.hvgs[0]);
+    std::fprintf(to, "  mi pair mean:   %.6f\n\n", r.mi[0]);
+}
+
+void writeRows(std::FILE* f, const std::string& path, const zemba_trial& t, const Result& r) {
+    const std::string head = csvField(t.subject) + "," + groupName(t.group) + "," +
+                             csvField(conditionName(t.condition)) + "," +
+                             (t.trial >= 0 ? std::to_string(t.trial) : std::string()) + "," +
+                             csvField(baseName(path)) + ",";
+    for (int c = 0; c < t.channels; ++c) {
+        std::string row = head + csvField(t.names[c]);
+        for (int i = 0; i < kFeatures; ++i) row += "," + number(r.features[static_cast<size_t>(c) * kFeatures + i]);
+        row += "," + number(r.hvgs[1 + c]) + "," + number(r.mi[1 + c]) + "\n";
+        std::fputs(row.c_str(), f);
+    }
 }
 
 }  // namespace
@@ -219,6 +182,9 @@ int main(int argc, char** argv) {
                 return 2;
             }
             csv = argv[i];
+        } else if (a == "--") {
+            files.insert(files.end(), argv + i + 1, argv + argc);
+            break;
         } else if (a.size() > 1 && a[0] == '-') {
             std::fprintf(stderr, "zemba-eeg: unknown option %s\n", a.c_str());
             usage(stderr);
@@ -227,38 +193,65 @@ int main(int argc, char** argv) {
             files.push_back(a);
         }
     }
-    if (files.empty() || files.size() > ZEMBA_MAX_FILES) {
-        std::fprintf(stderr, "zemba-eeg: give one to four trial files (got %zu)\n", files.size());
+    if (files.empty()) {
+        std::fprintf(stderr, "zemba-eeg: give at least one trial file\n");
         usage(stderr);
         return 2;
     }
+
+    // The library prints through stdout; it is silenced by ZEMBA_QUIET, read at
+    // each line. With --verbose its lines stay on, and the program's own
+    // output goes to the original stdout while stdout carries them to stderr.
+    std::FILE* out = stdout;
+    setenv("ZEMBA_QUIET", verbose ? "0" : "1", 1);
     if (verbose) {
-        g_libraryFd = STDERR_FILENO;
-    } else {
-        g_libraryFd = open("/dev/null", O_WRONLY);
-        if (g_libraryFd < 0) g_libraryFd = STDERR_FILENO;
+        const int keep = dup(STDOUT_FILENO);
+        std::FILE* table = keep >= 0 ? fdopen(keep, "w") : nullptr;
+        if (table && dup2(STDERR_FILENO, STDOUT_FILENO) >= 0) out = table;
     }
 
-    std::vector<Trial> trials(files.size());
-    for (size_t k = 0; k < files.size(); ++k) {
-        std::string error;
-        if (!loadTrial(files[k], trials[k], error)) {
-            std::fprintf(stderr, "zemba-eeg: %s: %s\n", files[k].c_str(), error.c_str());
-            return 1;
-        }
-        analyse(trials[k]);
-        printTrial(trials[k], static_cast<int>(k));
-    }
-    for (size_t k = 1; k < trials.size(); ++k)
-        if (trials[k].group != trials[0].group)
-            std::printf("note: trial %zu is %s, trial 1 is %s\n", k + 1, groupName(trials[k].group),
-                        groupName(trials[0].group));
+    std::string tmp;
+    std::FILE* csvFile = nullptr;
     if (!csv.empty()) {
-        if (!writeCsv(csv, trials)) {
+        tmp = csv + ".tmp" + std::to_string(getpid());
+        csvFile = std::fopen(tmp.c_str(), "w");
+        if (!csvFile) {
             std::fprintf(stderr, "zemba-eeg: cannot write %s: %s\n", csv.c_str(), std::strerror(errno));
+            return 2;
+        }
+        std::fputs("subject,group,condition,trial,file,channel", csvFile);
+        for (const char* c : kColumns) std::fprintf(csvFile, ",%s", c);
+        std::fputs("\n", csvFile);
+    }
+
+    auto trial = std::make_unique<zemba_trial>();
+    int failed = 0, done = 0;
+    for (const std::string& path : files) {
+        size_t line = 0;
+        const int status = zemba_read_trial(path.c_str(), trial.get(), &line);
+        if (status != ZEMBA_OK) {
+            std::fflush(out);
+            std::fprintf(stderr, "zemba-eeg: %s: %s\n", path.c_str(), failure(status, line).c_str());
+            ++failed;
+            continue;
+        }
+        const Result r = analyse(*trial);
+        std::fflush(stdout);
+        printTrial(out, path, ++done, *trial, r);
+        if (csvFile) writeRows(csvFile, path, *trial, r);
+    }
+    std::fflush(out);
+
+    if (csvFile) {
+        const bool ok = std::fflush(csvFile) == 0 && !std::ferror(csvFile);
+        if (std::fclose(csvFile) != 0 || !ok || std::rename(tmp.c_str(), csv.c_str()) != 0) {
+            std::fprintf(stderr, "zemba-eeg: cannot write %s: %s\n", csv.c_str(), std::strerror(errno));
+            std::remove(tmp.c_str());
             return 1;
         }
-        std::printf("per-channel table written to %s\n", csv.c_str());
+        std::fprintf(out, "per-channel table of %d trial%s written to %s\n", done, done == 1 ? "" : "s", csv.c_str());
     }
-    return 0;
+    if (failed) std::fprintf(stderr, "zemba-eeg: %d of %zu files could not be read\n", failed, files.size());
+    std::fflush(out);
+    return failed ? 1 : 0;
 }

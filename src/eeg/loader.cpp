@@ -1,112 +1,87 @@
-// Alcoholism EEG trial loader: reads up to four single-trial text files into
-// the resident table myData (one row per channel, 256 columns per file) and
-// returns the header figures, one channel, or one divergence feature per
-// channel. Nothing in a file can make it write outside myData or its buffers.
+// Alcoholism EEG trial loader: reads up to four single-trial files (plain or
+// gzip, by the core trial reader's rules) into the resident table myData (one
+// row per channel, 256 columns per file) and returns the header figures, one
+// channel, or one divergence feature per channel. The columns of every file
+// asked for are NaN before any is read; a file that fails ends the load with
+// out[0] = -1 and one line. Nothing in a file can make it write outside myData
+// or its buffers.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <string>
 
+#include "core/eeg/reader.h"
 #include "frame/diag.h"
 #include "zemba.h"
 
 namespace {
 
-constexpr int kLineCap = 80;        // fgets buffer: 79 characters per read
+namespace reader = zemba::core::eeg;
+
 constexpr int kNameCap = 6;         // characters kept of a channel name
 constexpr int kFeatures = 7;        // features written by Z_ZEMBA_KLD
 
-// Reads one header line; at end of input the line reads as empty.
-void readHeaderLine(char* line, std::FILE* f) {
-    std::memset(line, 0, kLineCap + 2);
-    if (!std::fgets(line, kLineCap, f)) line[0] = '\0';
-}
+// Writes file k's header figures, names and samples into myData.
+class TableSink final : public reader::Sink {
+public:
+    explicit TableSink(int k) : k_(k) {}
 
-// Condition code of line 4, or 0 when the line names no "S" condition.
-int conditionCode(const char* line) {
-    const char* p = line + 1;
-    while (*p == ' ') ++p;
-    if (*p != 'S') return 0;
-    if (p[1] == '1') return 1;
-    p += 2;  // the buffer is zeroed past the text, so this stays inside it
-    while (*p == ' ') ++p;
-    if (*p == 'm' || *p == 'M') return 2;
-    if (*p == 'n' || *p == 'N') return 3;
-    return 4;
-}
+    void line1(const char* p, size_t n) override { myData.group[k_] = n > 5 ? p[5] : '\0'; }
 
-// First token after the "#": ends at a space or the end of the text read.
-void storeName(int c, const char* line) {
-    const char* p = line + 1;
-    while (*p == ' ') ++p;
-    int len = 0;
-    while (p[len] != '\0' && p[len] != ' ' && len < kNameCap) ++len;
-    std::memcpy(myData.names[c], p, static_cast<size_t>(len));
-    myData.names[c][len] = '\0';
-}
+    void line4(const char* p, size_t n) override {
+        myData.condition[k_] = static_cast<int8_t>(reader::conditionCode(p, n));
+    }
 
-// Reads the channel blocks of file k from its fifth line on.
-void readBlocks(std::FILE* f, char* line, int k) {
-    int c = 0;
-    storeName(c, line);
-    while (std::fgets(line, kLineCap, f)) {
-        if (line[0] == '#') {
-            if (++c == ZEMBA_CHANNELS) return;
-            storeName(c, line);
-            continue;
-        }
-        int trial = 0, s = 0;
-        double value = 0.0;
-        if (std::sscanf(line, "%d %*s %d %lf", &trial, &s, &value) != 3) continue;
-        if (s < 0 || s >= ZEMBA_TRIAL_SAMPLES) continue;
-        myData.samples[c][k * ZEMBA_TRIAL_SAMPLES + s] = value;
+    // First token after the "#": ends at a space, a NUL or the line's end (so
+    // a line end right after the name stays part of it).
+    void name(int c, const char* p, size_t n) override {
+        size_t i = 1;
+        while (i < n && p[i] == ' ') ++i;
+        int len = 0;
+        while (i + len < n && p[i + len] != '\0' && p[i + len] != ' ' && len < kNameCap) ++len;
+        std::memcpy(myData.names[c], p + i, static_cast<size_t>(len));
+        myData.names[c][len] = '\0';
     }
-}
 
-// Loads file k; false when a check fails (its message already printed).
-bool loadFile(const char* path, int k, char* line) {
-    std::FILE* f = path ? std::fopen(path, "r") : nullptr;
-    if (!f) {
-        zemba::diag::puts("can not open file");
-        return false;
+    double* row(int c) override { return &myData.samples[c][k_ * ZEMBA_TRIAL_SAMPLES]; }
+
+private:
+    int k_;
+};
+
+// Loads file k; false when it fails (its line already printed).
+bool loadFile(const char* path, int k) {
+    TableSink sink(k);
+    const reader::Outcome o = reader::readFile(path, sink, {ZEMBA_CHANNELS, true});
+    if (o.line4Read && !o.line4Hash) zemba::diag::puts("error on file format on S1 obj , trial 2");
+    const std::string line = std::to_string(o.line);
+    switch (o.fault) {
+        case reader::Fault::None: return true;
+        case reader::Fault::Open: zemba::diag::puts("can not open file"); break;
+        case reader::Fault::NotRegular: zemba::diag::printf("not a regular file: %s\n", path); break;
+        case reader::Fault::NoMemory: zemba::diag::printf("out of memory reading %s\n", path); break;
+        case reader::Fault::Unsupported: zemba::diag::printf("gzip not supported by this build: %s\n", path); break;
+        case reader::Fault::GzipDamaged: zemba::diag::printf("damaged gzip stream: %s\n", path); break;
+        case reader::Fault::GzipTruncated: zemba::diag::printf("gzip stream ends early: %s\n", path); break;
+        case reader::Fault::Line1: zemba::diag::printf("not a correct file: %s\n", path); break;
+        case reader::Fault::Group: zemba::diag::puts("not a correct alcohol EEG file"); break;
+        case reader::Fault::Line2:
+            zemba::diag::puts("error on file format on 2 Lines :# 120 trials, 64 chans, 416 samples 368 post_stim samples");
+            break;
+        case reader::Fault::Line3: zemba::diag::puts("error on file format on 3 Lines 3.906000 msecs uV"); break;
+        case reader::Fault::NoBlock:
+            zemba::diag::printf("no channel block on line 5, no samples read: %s\n", path);
+            break;
+        case reader::Fault::BadSample:
+            zemba::diag::printf("unparsable sample line %s: %s\n", line.c_str(), path);
+            break;
+        case reader::Fault::ShortBlock:
+        case reader::Fault::TooManyBlocks:
+            zemba::diag::printf("incomplete channel block on line %s: %s\n", line.c_str(), path);
+            break;
     }
-    readHeaderLine(line, f);
-    if (line[0] != '#') {
-        zemba::diag::printf("not a correct file: %s\n", path);
-        std::fclose(f);
-        return false;
-    }
-    myData.group[k] = line[5];
-    if (line[5] != 'c' && line[5] != 'a') {
-        zemba::diag::puts("not a correct alcohol EEG file");
-        std::fclose(f);
-        return false;
-    }
-    readHeaderLine(line, f);
-    if (line[0] != '#') {
-        zemba::diag::puts("error on file format on 2 Lines :# 120 trials, 64 chans, 416 samples 368 post_stim samples");
-        std::fclose(f);
-        return false;
-    }
-    readHeaderLine(line, f);
-    if (line[0] != '#') {
-        zemba::diag::puts("error on file format on 3 Lines 3.906000 msecs uV");
-        std::fclose(f);
-        return false;
-    }
-    readHeaderLine(line, f);
-    if (line[0] != '#') zemba::diag::puts("error on file format on S1 obj , trial 2");
-    int code = conditionCode(line);
-    if (code != 0) myData.condition[k] = static_cast<int8_t>(code);
-    readHeaderLine(line, f);
-    if (line[0] != '#') {
-        zemba::diag::printf("no channel block on line 5, no samples read: %s\n", path);
-        std::fclose(f);
-        return true;
-    }
-    readBlocks(f, line, k);
-    std::fclose(f);
-    return true;
+    return false;
 }
 
 }  // namespace
@@ -120,9 +95,11 @@ extern "C" void LoadAlcoholFile(char** paths, int* nFiles, int* select, void* /*
         zemba::diag::printf("too many files: %d (at most %d)\n", files, ZEMBA_MAX_FILES);
         return;
     }
-    char line[kLineCap + 2];
+    for (int c = 0; c < ZEMBA_CHANNELS; ++c)
+        for (int i = 0; i < files * ZEMBA_TRIAL_SAMPLES; ++i)
+            myData.samples[c][i] = std::numeric_limits<double>::quiet_NaN();
     for (int k = 0; k < files; ++k)
-        if (!loadFile(paths[k], k, line)) return;
+        if (!loadFile(paths[k], k)) return;
 
     for (int k = 1; k < files; ++k)
         if (myData.group[k] != myData.group[0]) zemba::diag::printf("different group=%c\n", myData.group[k]);

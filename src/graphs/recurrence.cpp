@@ -133,7 +133,8 @@ int getRecurrenceMatrix(double const* x, int n, int m, int tau) {
 void getRecurrenceAdj(double* x, int* nPtr, int* mPtr, int* tauPtr, double* out) {
     const int m = *mPtr;
     const int tau = *tauPtr;
-    const int count = vectorCount(*nPtr, m, tau);
+    // m <= 0 would give n - m*tau + 1 > n vectors of no coordinates.
+    const int count = m < 1 ? kRejected : vectorCount(*nPtr, m, tau);
     if (count == kRejected || count <= 0) {
         out[0] = 0.0;
         return;

@@ -165,8 +165,10 @@ double templateLogSum(const double* x, int64_t T, int64_t m, double tol) {
 }  // namespace
 
 double ApEn(double const* x, unsigned int N, unsigned int m, double r, double sd) {
-    // m > N leaves no template; its count would wrap around.
-    if (m > N) return std::numeric_limits<double>::quiet_NaN();
+    // m > N leaves no template; its count would wrap around. A count above
+    // INT32_MAX is a negative int passed as unsigned (-1 reads as 4294967295):
+    // no series of the library's int lengths is that long.
+    if (m > N || N > static_cast<unsigned int>(INT32_MAX)) return std::numeric_limits<double>::quiet_NaN();
     const unsigned int T = N - m;
     return templateLogSum(x, T, m, r * sd) / static_cast<double>(T);
 }

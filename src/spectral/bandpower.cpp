@@ -140,11 +140,11 @@ void memse(double* x, int* nPtr, double* fsPtr, double* out) {
 
     const int n = *nPtr;
     const int32_t m = zemba::trunc32(std::sqrt(static_cast<double>(n)) + 0.5);
-    if (n < 2 || m > ZEMBA_BURG_ORDER_CAP) {
+    const double fs = *fsPtr;
+    if (n < 2 || m > ZEMBA_BURG_ORDER_CAP || !(fs > 0.0) || !std::isfinite(fs)) {
         for (int i = 0; i < 5; ++i) out[i] = std::numeric_limits<double>::quiet_NaN();
         return;
     }
-    const double fs = *fsPtr;
 
     std::memset(wkm, 0, sizeof wkm);
     std::memset(memCoefs, 0, sizeof memCoefs);

@@ -2,16 +2,21 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "reference/trial.h"
 #include "support/capture.h"
+#include "support/damaged.h"
 
 using zemba_test::captureStdout;
 
@@ -154,7 +159,7 @@ TEST(LoaderRealTrials, NamesAndSamplesMatchTheFileText) {
             for (int s : {0, 1, 100, 255}) EXPECT_EQ(myData.samples[c][s], p.values[c][s]) << f << " " << c;
         }
         EXPECT_EQ(r.printed, namesLine());
-        EXPECT_EQ(myData.samples[64][0], -999.0);  // no 65th block in a real file
+        EXPECT_TRUE(std::isnan(myData.samples[64][0]));  // no 65th block in a real file: NaN, not stale
     }
     EXPECT_STREQ(myData.names[0], "FP1");
     EXPECT_STREQ(myData.names[62], "nd");
@@ -197,20 +202,21 @@ TEST(LoaderLayout, FourFilesLieSideBySide) {
     for (int t = 0; t < 4; ++t)
         for (int c = 0; c < 3; ++c)
             for (int s : {0, 10, 255}) EXPECT_EQ(myData.samples[c][t * 256 + s], synth(t, c, s));
-    EXPECT_EQ(myData.samples[3][0], -1.5);
+    EXPECT_TRUE(std::isnan(myData.samples[3][0]));  // rows the files do not fill are NaN
+    EXPECT_TRUE(std::isnan(myData.samples[64][1023]));
     for (int s = 0; s < 256; ++s) EXPECT_EQ(r.out[2 + s], synth(0, 1, s));
     EXPECT_EQ(r.out[258], 12345.0);
 }
 
 TEST(LoaderLayout, SampleTenOfSecondFileLandsInColumn266) {
     std::string a = writeFile("col_a", trialText('c', "# S1 obj", 1, 0));
-    std::string b = writeFile("col_b",
-                              std::string("# co2c1.rd\n") + kHeader234 + "# S1 obj\n# Q chan 0\n0 Q 10 42.5\n");
+    std::string b = writeFile("col_b", trialText('c', "# S1 obj", 1, 7));
     fillTable(0.0);
     load({a, b}, 2, 1, "x");
-    EXPECT_EQ(myData.samples[0][266], 42.5);
-    EXPECT_EQ(myData.samples[0][265], 0.0);
+    EXPECT_EQ(myData.samples[0][266], synth(7, 0, 10));
+    EXPECT_EQ(myData.samples[0][265], synth(7, 0, 9));
     EXPECT_EQ(myData.samples[0][10], synth(0, 0, 10));
+    EXPECT_EQ(myData.samples[0][512], 0.0);  // beyond the files asked for: untouched
 }
 
 TEST(LoaderLayout, SixtySixthBlockEndsTheFile) {
@@ -243,16 +249,19 @@ TEST(LoaderLayout, SelectOutsideTheChannelsReturnsRowZero) {
     EXPECT_EQ(load({}, 0, 2, "o").out[2], synth(2, 1, 0));
 }
 
-TEST(LoaderLayout, LongLineContinuesAsTheNextLine) {
-    std::string header = "# AB";
-    header.resize(79, ' ');  // exactly one read
-    std::string text = std::string("# co2a.rd\n") + kHeader234 + "# S1 obj\n" + header + "0 AB 7 3.5\n" +
-                       "0 AB 8 4.5\n";
+// Lines of any length are read whole (once a 79-character piece was taken
+// for a line of its own).
+TEST(LoaderLayout, LongLinesAreReadWhole) {
+    std::string text = trialText('a', "# S2 nomatch, trial 3" + std::string(300, ','), 2, 1);
+    text.replace(text.find("# C1 chan 1"), 11, "# C1" + std::string(200, ' ') + "chan 1");
+    text.replace(text.find("1 C0 7 "), 7, "1 C0 7" + std::string(5000, ' '));
     fillTable(0.0);
-    load({writeFile("longline", text)}, 1, 1, "x");
-    EXPECT_STREQ(myData.names[0], "AB");
-    EXPECT_EQ(myData.samples[0][7], 3.5);
-    EXPECT_EQ(myData.samples[0][8], 4.5);
+    Load r = load({writeFile("longline", text)}, 1, 1, "x");
+    EXPECT_EQ(r.out[0], 97.0);
+    EXPECT_EQ(r.out[1], 3.0);
+    EXPECT_STREQ(myData.names[1], "C1");
+    EXPECT_EQ(myData.samples[0][7], synth(1, 0, 7));
+    EXPECT_EQ(myData.samples[1][255], synth(1, 1, 255));
 }
 
 TEST(LoaderLayout, LineEndAfterTheNameStaysPartOfIt) {
@@ -278,10 +287,12 @@ TEST(LoaderCondition, CodesFollowTheLetterAfterTheStimulusNumber) {
     }
 }
 
-TEST(LoaderCondition, LineWithoutStimulusKeepsTheEarlierCode) {
+// The code comes from the file being read, never from an earlier load.
+TEST(LoaderCondition, LineWithoutStimulusGivesCodeZero) {
     load({writeFile("cond3", trialText('a', "# S2 nomatch", 1, 0))}, 1, 1, "x");
     Load r = load({writeFile("condT", trialText('a', "#\tS1 obj", 1, 0))}, 1, 1, "x");
-    EXPECT_EQ(r.out[1], 3.0);
+    EXPECT_EQ(r.out[1], 0.0);
+    EXPECT_EQ(myData.condition[0], 0);
 }
 
 TEST(LoaderCondition, MissingHashOnLineFourIsReportedAndLoadingGoesOn) {
@@ -347,17 +358,19 @@ TEST(LoaderRejects, DifferentGroupsAreReportedAndBothLoaded) {
     EXPECT_EQ(myData.samples[0][512 + 4], synth(1, 0, 4));
 }
 
-TEST(LoaderRejects, NoChannelHeaderOnLineFiveIsNamedAndLoadingGoesOn) {
+// A file without any channel block is a failed load (it once loaded nothing
+// and reported success).
+TEST(LoaderRejects, NoChannelHeaderOnLineFiveFailsTheLoad) {
     fillTable(-2.0);
     std::string bad = writeFile("noHeader5",
                                 std::string("# co2a.rd\n") + kHeader234 + "# S1 obj\n0 FP1 0 5.0\n0 FP1 1 6.0\n");
     std::string good = writeFile("afterBad", trialText('a', "# S1 obj", 1, 1));
     Load r = load({bad, good}, 2, 1, "x");
-    EXPECT_EQ(r.printed.rfind("no channel block on line 5, no samples read: " + bad + "\n", 0), 0u);
-    EXPECT_EQ(r.out[0], 97.0);
-    EXPECT_EQ(myData.samples[0][0], -2.0);
-    EXPECT_EQ(myData.samples[0][1], -2.0);
-    EXPECT_EQ(myData.samples[0][256 + 1], synth(1, 0, 1));
+    EXPECT_EQ(r.printed, "no channel block on line 5, no samples read: " + bad + "\n");
+    EXPECT_EQ(r.out[0], -1.0);
+    EXPECT_TRUE(std::isnan(myData.samples[0][0]));
+    EXPECT_TRUE(std::isnan(myData.samples[0][256 + 1]));  // the file after it is not read, and not stale
+    EXPECT_EQ(myData.samples[0][512], -2.0);
 }
 
 TEST(LoaderRejects, OtherOptionWritesOnlyTheHeaderFigures) {
@@ -380,43 +393,54 @@ TEST(LoaderBounds, MoreThanFourFilesIsRejected) {
     EXPECT_EQ(myData.samples[0][0], -3.0);
 }
 
-TEST(LoaderBounds, SampleIndexOutsideTheTrialIsSkipped) {
-    fillTable(-4.0);
-    std::string text = std::string("# co2a.rd\n") + kHeader234 +
-                       "# S1 obj\n# A chan 0\n0 A -1 1.0\n0 A 256 2.0\n0 A 100000 3.0\n0 A 3 4.0\n# B chan 1\n";
-    load({writeFile("index", text)}, 1, 1, "x");
-    EXPECT_EQ(myData.samples[0][3], 4.0);
-    EXPECT_EQ(myData.samples[0][255], -4.0);
-    EXPECT_EQ(myData.samples[1][0], -4.0);
-    for (int s = 0; s < 1024; ++s) {
-        if (s != 3) {
-            ASSERT_EQ(myData.samples[0][s], -4.0);
-        }
+// An index outside 0..255 fails the load at its line; nothing is written
+// outside the file's columns.
+TEST(LoaderBounds, SampleIndexOutsideTheTrialFailsAtItsLine) {
+    for (const char* index : {"-1", "256", "100000", "99999999999999999999"}) {
+        fillTable(-4.0);
+        std::string text = trialText('a', "# S1 obj", 2, 0);
+        text.replace(text.find("0 C1 9 "), 6, std::string("0 C1 ") + index);
+        const std::string path = writeFile("index", text);
+        Load r = load({path}, 1, 1, "x");
+        EXPECT_EQ(r.printed, "unparsable sample line 272: " + path + "\n") << index;
+        EXPECT_EQ(r.out[0], -1.0);
+        for (int c = 0; c < 65; ++c)
+            for (int s = 256; s < 1024; ++s) ASSERT_EQ(myData.samples[c][s], -4.0);
     }
 }
 
-TEST(LoaderBounds, UnparsableLinesAreSkippedWithoutReusingEarlierValues) {
-    fillTable(-5.0);
-    std::string text = std::string("# co2a.rd\n") + kHeader234 +
-                       "# A chan 0\n0 A 1 7.0\n\ngarbage\n0 A 2\n# B chan 1\n\n0 B\n";
-    text.insert(text.find("# A"), "# S1 obj\n");
-    load({writeFile("garbage", text)}, 1, 1, "x");
-    EXPECT_EQ(myData.samples[0][1], 7.0);
-    EXPECT_EQ(myData.samples[0][2], -5.0);
-    for (int s = 0; s < 256; ++s) ASSERT_EQ(myData.samples[1][s], -5.0);
+// A sample line that does not parse fails the load, named by its line;
+// blank lines are not sample lines.
+TEST(LoaderBounds, UnparsableLinesFailTheLoadWithoutReusingEarlierValues) {
+    const char* bad[] = {"garbage", "0 C0 2", "0 C0 2 1.0 trailing", "0 C0 2 inf", "0 C0 2.5 1.0", "0 C0 x 1.0"};
+    for (const char* line : bad) {
+        fillTable(-5.0);
+        std::string text = trialText('a', "# S1 obj", 1, 0);
+        text.replace(text.find("0 C0 2 "), text.find('\n', text.find("0 C0 2 ")) - text.find("0 C0 2 "), line);
+        const std::string path = writeFile("garbage", text);
+        Load r = load({path}, 1, 1, "x");
+        EXPECT_EQ(r.printed, "unparsable sample line 8: " + path + "\n") << line;
+        EXPECT_EQ(r.out[0], -1.0);
+        for (int c = 0; c < 65; ++c)
+            for (int s = 0; s < 256; ++s) ASSERT_NE(myData.samples[c][s], -5.0) << line;
+    }
+    std::string text = trialText('a', "# S1 obj", 1, 0);
+    text.insert(text.find("0 C0 2 "), "\n \t\r\n");
+    EXPECT_EQ(load({writeFile("blank", text)}, 1, 1, "x").out[0], 97.0);
 }
 
 TEST(LoaderBounds, LongNamesAreCutAndLongSensorsStillParse) {
-    std::string sensor(40, 's');
-    std::string text = std::string("# co2a.rd\n") + kHeader234 + "# S1 obj\n# ABCDEFGHIJKL chan 0\n0 " +
-                       sensor + " 9 8.25\n# ABCDEF\n";
+    std::string text = trialText('a', "# S1 obj", 2, 0);
+    text.replace(text.find("# C0 chan 0"), 11, "# ABCDEFGHIJKL chan 0");
+    text.replace(text.find("# C1 chan 1"), 11, "# ABCDEF");
+    text.replace(text.find("0 C0 9 "), 6, "0 " + std::string(40, 's') + " 9");
     myData.names[2][0] = 'Z';
     myData.names[2][1] = '\0';
     load({writeFile("longname", text)}, 1, 1, "x");
     EXPECT_STREQ(myData.names[0], "ABCDEF");
     EXPECT_STREQ(myData.names[1], "ABCDEF");  // the line end is cut off
     EXPECT_STREQ(myData.names[2], "Z");
-    EXPECT_EQ(myData.samples[0][9], 8.25);
+    EXPECT_EQ(myData.samples[0][9], synth(0, 0, 9));
 }
 
 TEST(LoaderBounds, PathsOfAnyLengthAreSafe) {
@@ -444,5 +468,106 @@ TEST(LoaderBounds, DivergenceSelectOutsideTheFeaturesGivesNaN) {
         EXPECT_EQ(r.out[2], 1.0);
         for (int c = 0; c < 64; ++c) ASSERT_TRUE(std::isnan(r.out[3 + c])) << select;
         EXPECT_EQ(r.out[67], 12345.0);
+    }
+}
+
+// ---- the shared damaged folder ---------------------------------------------------
+
+namespace {
+
+// The one line the loader prints for each failing file of the folder (P: its path).
+const std::map<std::string, std::string> kDamagedLines = {
+    {"empty.rd.000", "not a correct file: P"},
+    {"header-only.rd.000", "no channel block on line 5, no samples read: P"},
+    {"truncated-mid-block.rd.000", "incomplete channel block on line 262: P"},
+    {"short-block.rd.000", "incomplete channel block on line 5: P"},
+    {"unparsable-value.rd.000", "unparsable sample line 23: P"},
+    {"sample-index-out-of-range.rd.000", "unparsable sample line 23: P"},
+    {"duplicate-sample-index.rd.000", "unparsable sample line 23: P"},
+    {"nul-byte.rd.000", "unparsable sample line 23: P"},
+    {"non-finite-value.rd.000", "unparsable sample line 23: P"},
+    {"megabyte-line.rd.000.gz", "unparsable sample line 266: P"},
+    {"not-a-trial.rd.000", "not a correct file: P"},
+    {"wrong-group.rd.000", "not a correct alcohol EEG file"},
+    {"missing-header-line.rd.000", "no channel block on line 5, no samples read: P"},
+    {"no-channel-block.rd.000", "no channel block on line 5, no samples read: P"},
+    {"damaged-gzip.rd.000.gz", "damaged gzip stream: P"},
+    {"truncated-gzip.rd.000.gz", "gzip stream ends early: P"},
+};
+
+const std::map<std::string, int> kGoodConditions = {
+    {"two-channels.rd.000", 1}, {"good.rd.000.gz", 1},     {"no-condition.rd.000", 0},
+    {"long-condition-line.rd.000", 3}, {"error-trial.rd.000", 2}, {"crlf-line-ends.rd.000", 1}};
+
+std::string gzipTo(const std::string& from, const std::string& name) {
+    const std::string bytes = zemba_test::readBytes(from);
+    const std::string path = tempDir() + "/" + name;
+    gzFile f = gzopen(path.c_str(), "wb6");
+    gzwrite(f, bytes.data(), static_cast<unsigned>(bytes.size()));
+    gzclose(f);
+    return path;
+}
+
+}  // namespace
+
+TEST(LoaderDamagedFolder, EachFileLoadsOrFailsWithItsLineAndLeavesNoStaleCell) {
+    const auto cut = zemba_reference::parseTrialText(zemba_test::readBytes(std::string(ZEMBA_DAMAGED_DIR) +
+                                                                           "/two-channels.rd.000"));
+    for (const auto& d : zemba_test::damagedFiles()) {
+        fillTable(777.0);
+        Load r = load({d.path()}, 1, 1, "x");
+        if (d.loads) {
+            EXPECT_EQ(r.out[0], 97.0) << d.file;
+            EXPECT_EQ(r.out[1], kGoodConditions.at(d.file)) << d.file;
+            EXPECT_EQ(r.printed.rfind("FP1\tFP2\t", 0), 0u) << d.file;
+            for (int c = 0; c < 2; ++c)
+                for (int s = 0; s < 256; ++s) ASSERT_EQ(myData.samples[c][s], cut.values[c][s]) << d.file;
+            for (int c = 2; c < 65; ++c)
+                for (int s = 0; s < 256; ++s) ASSERT_TRUE(std::isnan(myData.samples[c][s])) << d.file;
+        } else {
+            std::string want = kDamagedLines.count(d.file) ? kDamagedLines.at(d.file) : "";
+            if (want.find('P') != std::string::npos) want.replace(want.find(": P") + 2, 1, d.path());
+            EXPECT_EQ(r.printed, want + "\n") << d.file;
+            EXPECT_EQ(r.out[0], -1.0) << d.file;
+            EXPECT_EQ(r.out[1], 12345.0) << d.file;
+            for (int c = 0; c < 65; ++c)
+                for (int s = 0; s < 256; ++s) ASSERT_NE(myData.samples[c][s], 777.0) << d.file;
+        }
+        for (int c = 0; c < 65; ++c) ASSERT_EQ(myData.samples[c][256], 777.0) << d.file;
+    }
+    // The divergence option over a trial of two channels (rows 2..63 NaN).
+    Load r = load({std::string(ZEMBA_DAMAGED_DIR) + "/good.rd.000.gz"}, 1, 0, "D");
+    EXPECT_TRUE(std::isfinite(r.out[3]));
+    EXPECT_TRUE(std::isfinite(r.out[4]));
+}
+
+// ---- things that are not regular files --------------------------------------------
+
+TEST(LoaderNotRegular, DirectoryFifoAndDeviceFailAtOnceWithTheirName) {
+    const std::string dir = tempDir() + "/dir.rd.000";
+    const std::string fifo = tempDir() + "/fifo.rd.000";
+    mkdir(dir.c_str(), 0700);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    alarm(60);  // a loader blocked on the FIFO ends the program instead of hanging
+    for (const std::string& p : {dir, fifo, std::string("/dev/null")}) {
+        fillTable(3.0);
+        Load r = load({p}, 1, 1, "o");
+        EXPECT_EQ(r.printed, "not a regular file: " + p + "\n");
+        EXPECT_EQ(r.out[0], -1.0);
+        EXPECT_TRUE(std::isnan(myData.samples[0][0]));
+    }
+    alarm(0);
+}
+
+// ---- gzip -------------------------------------------------------------------------
+
+TEST(LoaderGzip, RealTrialsGzippedLoadExactlyAsPlain) {
+    for (const char* f : {"co2a0000364.rd.007", "co2c0000340.rd.108"}) {
+        Load plain = load({realPath(f)}, 1, 5, "o");
+        std::vector<double> table(&myData.samples[0][0], &myData.samples[0][0] + 65 * 1024);
+        Load zipped = load({gzipTo(realPath(f), std::string(f) + ".gz")}, 1, 5, "o");
+        EXPECT_EQ(zipped.printed, plain.printed) << f;
+        EXPECT_EQ(zipped.out, plain.out) << f;
+        EXPECT_EQ(std::memcmp(table.data(), &myData.samples[0][0], table.size() * sizeof(double)), 0) << f;
     }
 }

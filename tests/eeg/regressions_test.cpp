@@ -26,21 +26,27 @@ std::string writeTrial(const std::string& text) {
     return std::string(buf.data());
 }
 
-const char kTrial[] =
-    "# co2a0000364.rd\n"
-    "# 120 trials, 64 chans, 416 samples 368 post_stim samples\n"
-    "# 3.906000 msecs uV\n"
-    "# S1 obj , trial 0\n"
-    "# FP1 chan 0\n"
-    "0 FP1 0 -8.921\n"
-    "0 FP1 1 5.5\n"
-    "# FP2 chan 1\n"
-    "0 FP2 0 7.25\n";
+// Two complete channel blocks; FP1 starts -8.921, 5.5 and the rest are 0.
+std::string trialText() {
+    std::string t =
+        "# co2a0000364.rd\n"
+        "# 120 trials, 64 chans, 416 samples 368 post_stim samples\n"
+        "# 3.906000 msecs uV\n"
+        "# S1 obj , trial 0\n";
+    for (const char* name : {"FP1", "FP2"}) {
+        t += std::string("# ") + name + " chan 0\n";
+        for (int s = 0; s < 256; ++s) {
+            const char* v = (name[2] == '1' && s < 2) ? (s == 0 ? "-8.921" : "5.5") : "0.000";
+            t += std::string("0 ") + name + " " + std::to_string(s) + " " + v + "\n";
+        }
+    }
+    return t;
+}
 
 // A channel select of INT_MIN once overflowed while being turned into a row;
 // any select outside 1..65 falls back to the first channel.
 TEST(LoaderRegressions, ExtremeChannelSelectFallsBackToFirstChannel) {
-    const std::string path = writeTrial(kTrial);
+    const std::string path = writeTrial(trialText());
     char* paths[] = {const_cast<char*>(path.c_str())};
     char letter[] = "o";
     char* option = letter;

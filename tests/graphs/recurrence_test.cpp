@@ -35,6 +35,18 @@ TEST(RecurrenceNetwork, ScalarEmbeddingGivesAbsoluteDifferencesAndSummary) {
     EXPECT_EQ(out[8], -1.0);
 }
 
+// m <= 0 once gave n - m*tau + 1 > n "vectors" and wrote that many squared
+// cells; it is rejected as the other sizes are: out[0] = 0.0 and nothing else.
+TEST(RecurrenceNetwork, EmbeddingLengthBelowOneIsRejected) {
+    for (int m : {0, -1, -7}) {
+        markSlopes(-5.0);
+        std::vector<double> out = adjacency({0, 3, 4, 1, 5}, m, 2, 200, 9.0);
+        EXPECT_EQ(out[0], 0.0) << m;
+        for (size_t i = 1; i < out.size(); ++i) ASSERT_EQ(out[i], 9.0) << m << " " << i;
+        EXPECT_EQ(SlopMatrix[0][0], -5.0);
+    }
+}
+
 TEST(RecurrenceNetwork, DelayVectorsFillRowsAndLeaveTheRestAlone) {
     markSlopes(-5.0);
     std::vector<double> x = {10, 11, 12, 13, 14, 15, 16, 17, 18, 19};

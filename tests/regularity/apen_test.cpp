@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 TEST(ApEn, TruncatedDistancesWithToleranceTwo) {
@@ -39,6 +40,16 @@ TEST(ApEn, NoTemplateGivesNaN) {
     EXPECT_TRUE(std::isnan(ApEn(x.data(), 3, 3, 0.2, 1.0)));  // 0 / 0
     EXPECT_TRUE(std::isnan(ApEn(x.data(), 3, 4, 0.2, 1.0)));  // the count would wrap
     EXPECT_TRUE(std::isnan(ApEn(x.data(), 3, 0xffffffffu, 0.2, 1.0)));
+}
+
+// A negative int passed as the unsigned count (-1 is 4294967295) once read far
+// past the series; such counts are rejected before any sample is read.
+TEST(ApEn, CountOfANegativeIntIsRejected) {
+    const std::vector<double> x = {1, 2, 3};
+    for (int n : {-1, -3, INT32_MIN}) {
+        EXPECT_TRUE(std::isnan(ApEn(x.data(), static_cast<unsigned>(n), 2, 0.2, 1.0))) << n;
+        EXPECT_TRUE(std::isnan(ApEn(nullptr, static_cast<unsigned>(n), 0, 0.2, 1.0))) << n;
+    }
 }
 
 TEST(AppEn1, IntegerPartOfRTimesSd) {

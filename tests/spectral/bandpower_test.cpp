@@ -184,6 +184,21 @@ TEST(MemseGuards, OrderAbove106GivesNaNAndTouchesNothing) {
     for (double v : out) EXPECT_FALSE(std::isnan(v));
 }
 
+// A sampling rate that is not a finite positive number once gave five zeros
+// (and printed its line); it is rejected like the other inputs.
+TEST(MemseGuards, RateNotFinitePositiveGivesNaNAndTouchesNothing) {
+    std::vector<double> x = readChannel("co2a0000364.rd.000", "FP1");
+    int n = 256;
+    wk1[0] = 5;
+    const double inf = HUGE_VAL, nan = std::nan("");
+    for (double fs : {0.0, -256.0, -0.0, inf, -inf, nan}) {
+        double out[5] = {1, 2, 3, 4, 5};
+        EXPECT_EQ(captureStdout([&] { memse(x.data(), &n, &fs, out); }), "") << fs;
+        for (double v : out) EXPECT_TRUE(std::isnan(v)) << fs;
+        EXPECT_EQ(wk1[0], 5.0);
+    }
+}
+
 TEST(MemseGuards, SeriesShorterThanTwoGivesNaN) {
     double x[1] = {1.0}, fs = 256;
     for (int len : {1, 0, -4}) {
