@@ -315,7 +315,7 @@ band_powers <- function(x, fs = 256) {
   if (c %in% c("m", "M")) 2 else if (c %in% c("n", "N")) 3 else 4
 }
 
-#' Load one trial file (plain or gzip) through LoadAlcoholFile.
+#' Load one trial file (plain or gzip) through LoadAlcoholFile, after checking it here.
 #' @return list: data (channels x 256 matrix, microvolts, channel names as row
 #'   names; 64 channels in every real trial), channels, group ("a" alcoholic,
 #'   "c" control), condition (1 S1 obj, 2 S2 match, 3 S2 nomatch, 4 other, 0
@@ -324,16 +324,10 @@ band_powers <- function(x, fs = 256) {
 #'   error of class zemba_trial_error (fields path, reason, line).
 load_trial <- function(path) {
   lines <- .read_trial_text(path)
-  plain <- path
-  if (identical(readBin(path, "raw", 2), as.raw(c(0x1f, 0x8b)))) {
-    plain <- tempfile(fileext = ".rd")
-    writeLines(lines, plain)
-    on.exit(unlink(plain))
-  }
   heads <- lines[-(1:4)][startsWith(lines[-(1:4)], "#")]
   channels <- vapply(strsplit(trimws(sub("^#", "", heads)), "[[:space:]]+"), function(w) substr(w[1], 1, 6), "")
   data <- matrix(0, length(channels), 256)
-  first <- .C_z("LoadAlcoholFile", plain, 1L, 1L, 0L, "o", 0L, out = double(258))$out
+  first <- .C_z("LoadAlcoholFile", path, 1L, 1L, 0L, "o", 0L, out = double(258))$out
   if (first[1] == -1) .trial_error(path, "format", "was rejected by the library's loader")
   data[1, ] <- first[3:258]
   for (ch in seq_along(channels)[-1])

@@ -7,7 +7,6 @@ import math
 import os
 import re
 import stat
-import tempfile
 import zlib
 from collections import namedtuple
 from pathlib import Path
@@ -275,13 +274,12 @@ def load_subject(folder):
 
 
 def load_alcohol(paths, option="o", select=1):
-    """Raw loader call on up to four trial files (plain or gzip; a gzip file is
-    handed to the loader as a decompressed temporary copy): returns the
+    """Raw loader call on up to four trial files (plain or gzip): returns the
     258-element out array (out[0] group code, out[1] condition; option "o":
     out[2:258] = channel ``select`` (1-based); "D": out[3:67] = divergence
-    feature ``select``). The files fill the resident table. Raises
-    TrialFileError when a file cannot be read or the loader rejects it
-    (out[0] = -1), with the reason found in the file."""
+    feature ``select``). The files fill the resident table. When the loader
+    refuses a file (out[0] = -1), raises TrialFileError with the reason the
+    file is refused for."""
     paths = [p for p in ([paths] if isinstance(paths, (str, bytes, os.PathLike)) else paths)]
     if len(paths) > 4:
         raise ValueError(f"{len(paths)} files given; the table holds at most 4")
@@ -289,27 +287,15 @@ def load_alcohol(paths, option="o", select=1):
         raise ValueError(f"select={select} is not a channel number 1..65")
     if option[:1] in "dD" and not 0 <= select <= 6:
         raise ValueError(f"select={select} is not a divergence feature index 0..6")
-    temps, targets = [], []
-    try:
-        for p in paths:
-            raw = _read_bytes(p)          # rejects what is not a regular file before the loader opens it
-            if raw[:2] == b"\x1f\x8b":
-                fd, tmp = tempfile.mkstemp(suffix=".rd")
-                temps.append(tmp)
-                with os.fdopen(fd, "wb") as f:
-                    f.write(_plain(p, raw))
-                targets.append(tmp)
-            else:
-                targets.append(os.fsdecode(p))
-        with calling():
-            out = _call_loader(targets, len(targets), select, option)
-    finally:
-        for tmp in temps:
-            os.unlink(tmp)
+    for p in paths:
+        if b"\0" in os.fsencode(p):        # the loader would read the path only up to it
+            raise _fail(p, "open", "cannot be opened: the path holds a NUL byte")
+    with calling():
+        out = _call_loader(paths, len(paths), select, option)
     if out[0] == -1.0:
         for p in paths:
             read_trial_file(p)          # raises with the reason
-        raise TrialFileError(f"trial file(s) {', '.join(map(os.fsdecode, paths))} rejected by the library's loader",
+        raise TrialFileError(f"trial file(s) {', '.join(map(os.fsdecode, paths))} refused by the library's loader",
                              os.fsdecode(paths[0]) if paths else None, "format")
     return out
 
