@@ -227,9 +227,9 @@ def _one_trial(path, features, similarity):
     try:
         t = zemba.load_trial(path)
     except zemba.TrialFileError as e:
-        return ("skip", str(path), str(e))
+        return ("skip", str(path), f"{e.reason}: {e}")
     except Exception as e:        # whatever makes a file unreadable skips that file only
-        return ("skip", str(path), f"trial file {path} cannot be read: {type(e).__name__}: {e}")
+        return ("skip", str(path), f"open: trial file {path} cannot be read: {type(e).__name__}: {e}")
     if t.error:
         return ("skip", str(path), "trial marked as an error trial (\"err\" in its condition line)")
     fs = 256.0
@@ -301,7 +301,8 @@ def _local(chunks, features, similarity, workers):
     workers stopped at once, then joined, so none outlives the call."""
     import multiprocessing
     ctx = multiprocessing.get_context("spawn")
-    pool = ctx.Pool(workers, initializer=_worker_init)
+    with _no_interrupt():                 # workers start with SIGINT ignored (inherited through exec)
+        pool = ctx.Pool(workers, initializer=_worker_init)
     finished = False
     try:
         tasks = [(i, c, features, similarity) for i, c in enumerate(chunks)]
