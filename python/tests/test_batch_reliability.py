@@ -6,7 +6,6 @@ import resource
 import shutil
 import signal
 import subprocess
-import sys
 import time
 import warnings
 

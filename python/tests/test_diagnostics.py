@@ -101,8 +101,3 @@ def test_show_turns_printing_on_for_the_call_only(capfd):
     assert os.environ["ZEMBA_QUIET"] == "1"
     zemba.histogram_entropy([1, 2, 2])
     assert capfd.readouterr().out == ""
-
-
-def test_quiet_is_inherited_by_child_processes():
-    assert subprocess.run([sys.executable, "-c", "import os; print(os.environ.get('ZEMBA_QUIET'))"],
-                          capture_output=True, text=True).stdout.strip() == "1"
