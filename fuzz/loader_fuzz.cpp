@@ -1,7 +1,9 @@
 // Fuzz target for the EEG trial loader: arbitrary bytes split into one to four
 // files in a private temporary folder, an arbitrary option letter, channel or
 // feature select and file count (0 to 5), with the output array sized exactly
-// as the option requires.
+// as the option requires. The first file's bytes also go through the core
+// reader's memory entry (zemba_parse_trial), which must either fill a whole
+// trial or leave its output untouched.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -15,6 +17,7 @@
 
 #include "guard.h"
 #include "zemba.h"
+#include "zemba/core.h"
 
 using zemba_fuzz::fail;
 using zemba_fuzz::Guarded;
@@ -28,6 +31,30 @@ void writeFile(const std::string& path, const std::string& bytes) {
     if (!f) fail("cannot write a fuzz file", "LoadAlcoholFile");
     if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
+}
+
+// The core reader on the same bytes: a good trial is whole, a failure writes nothing.
+void checkCoreReader(const std::string& bytes) {
+    static zemba_trial t;
+    std::memset(&t, 0x5A, sizeof t);
+    size_t line = 1;
+    const int status = zemba_parse_trial(bytes.data(), bytes.size(), &t, &line);
+    if (status != ZEMBA_OK) {
+        const auto* b = reinterpret_cast<const unsigned char*>(&t);
+        for (size_t i = 0; i < sizeof t; ++i)
+            if (b[i] != 0x5A) fail("trial written on failure", "zemba_parse_trial");
+        if (line > 0 && status != ZEMBA_E_FORMAT && status != ZEMBA_E_INCOMPLETE)
+            fail("line reported with another status", "zemba_parse_trial");
+        return;
+    }
+    if (line != 0 || t.channels < 1 || t.channels > ZEMBA_TRIAL_CHANNEL_CAP || t.condition < 0 || t.condition > 4 ||
+        (t.group != 'a' && t.group != 'c'))
+        fail("header figures out of range", "zemba_parse_trial");
+    for (int c = 0; c < ZEMBA_TRIAL_CHANNEL_CAP; ++c) {
+        if (std::memchr(t.names[c], '\0', sizeof t.names[c]) == nullptr) fail("name not terminated", "zemba_parse_trial");
+        for (double v : t.samples[c])
+            if (c < t.channels ? !std::isfinite(v) : !std::isnan(v)) fail("sample out of place", "zemba_parse_trial");
+    }
 }
 
 }  // namespace
@@ -64,12 +91,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // takes a length-prefixed share.
     std::string paths[5];
     char* argv[5];
+    std::string firstBytes;
     for (int k = 0; k < files; ++k) {
         const std::string bytes = k + 1 < files ? p.ConsumeRandomLengthString(1 << 16) : p.ConsumeRemainingBytesAsString();
+        if (k == 0) firstBytes = bytes;
         paths[k] = folder + "/trial" + std::to_string(k);
         writeFile(paths[k], bytes);
     }
     for (int k = files; k < 5; ++k) paths[k] = folder + "/missing" + std::to_string(k);
+    checkCoreReader(firstBytes);
     for (int k = 0; k < 5; ++k) argv[k] = &paths[k][0];
 
     const char opt = noOption ? '\0' : optionText[0];

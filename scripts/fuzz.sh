@@ -29,13 +29,14 @@ CC=$CC CXX=$CXX cmake -S . -B "$dir/lib" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZEMBA_TESTS=OFF -DZEMBA_TOOLS=OFF \
   -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link $san" \
   -DCMAKE_SHARED_LINKER_FLAGS="" -DCMAKE_CXX_STANDARD_LIBRARIES="-Wl,-z,undefs" >/dev/null
-cmake --build "$dir/lib" -j"$(nproc)" --target zemba
+cmake --build "$dir/lib" -j"$(nproc)" --target zemba zemba-core
 lib=$dir/lib/libzemba.so
+core=$dir/lib/libzemba-core.so
 
 targets=(loader_fuzz numeric_fuzz)
 for t in "${targets[@]}"; do
   "$CXX" -std=c++17 -fsanitize=fuzzer $san -I include -I fuzz \
-    "fuzz/$t.cpp" "$lib" -Wl,-rpath,"$dir/lib" -o "$dir/$t"
+    "fuzz/$t.cpp" "$lib" "$core" -Wl,-rpath,"$dir/lib" -o "$dir/$t"
 done
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:allocator_may_return_null=1}

@@ -17,12 +17,13 @@ constexpr double kSentinel = -7.25;
 const double kInf = std::numeric_limits<double>::infinity();
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// Upper triangle in walk order, both cells from the same difference.
+// Upper triangle in walk order, both cells from the same difference. No
+// vector (N <= 0) or no coordinate (m < 1): only the summary cell, 0.
 std::vector<double> referenceMatrix(const std::vector<double>& x, int m, int tau) {
     const int n = static_cast<int>(x.size());
     const int count = n - m * tau + 1;
     std::vector<double> out(count > 0 ? static_cast<size_t>(count) * count : 1, kSentinel);
-    if (count <= 0) {
+    if (count <= 0 || m < 1) {
         out[0] = 0.0;
         return out;
     }
@@ -132,7 +133,7 @@ TEST(RecurrenceFastPath, DegenerateEmbeddings) {
     expectSameAsWalk({1.0, 2.0, 3.0}, 3, 1);  // N = 1: summary 0, nothing else
     expectSameAsWalk({4.0, 1.0, 2.0, 3.0}, 2, 2);
     std::mt19937 rng(17);
-    expectSameAsWalk(whiteNoise(rng, 20), 0, 1);  // m = 0: n + 1 vectors, all distances 0
+    expectSameAsWalk(whiteNoise(rng, 20), 0, 1);  // m = 0: rejected, nothing but the summary cell
 }
 
 TEST(RecurrenceFastPath, LargeMatrixMatchesPairWalk) {
