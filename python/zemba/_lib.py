@@ -1,4 +1,4 @@
-"""Loading of libzemba, the call lock and the capture of printed diagnostics."""
+"""Loading of libzemba, the call lock and the routing of its printed diagnostics."""
 import ctypes
 import os
 import sys
@@ -178,10 +178,19 @@ def node_records(name, count):
 
 
 # ---- diagnostics -----------------------------------------------------------
+# The library reads ZEMBA_QUIET at each line it would print ("" or "0": print).
+# It is set here, before the library is loaded, so the default costs nothing:
+# no line is formatted, no write() is made, no file descriptor is touched.
+# Child processes started afterwards inherit it (the batch workers rely on that).
+
+QUIET = "ZEMBA_QUIET"
+os.environ[QUIET] = "1"
+
 
 def set_diagnostics(mode):
-    """Choose what happens to the lines the library prints: "silent" (default,
-    discarded), "capture" (kept for last_diagnostics()) or "show" (to stdout)."""
+    """Choose what happens to the lines the library prints: "silent" (default:
+    the library prints nothing), "capture" (kept for last_diagnostics()) or
+    "show" (to the process's standard output)."""
     global _mode
     if mode not in ("silent", "capture", "show"):
         raise ValueError(f"diagnostics mode must be 'silent', 'capture' or 'show', not {mode!r}")
@@ -197,42 +206,116 @@ def last_diagnostics():
     return _last
 
 
+def _c_stdout():
+    """The C library's `stdout` pointer variable, or None where it cannot be reached."""
+    try:
+        var = ctypes.c_void_p.in_dll(_libc, "stdout")
+        _libc.open_memstream.restype = ctypes.c_void_p
+        _libc.open_memstream.argtypes = [ctypes.POINTER(ctypes.c_char_p), ctypes.POINTER(ctypes.c_size_t)]
+        _libc.fclose.argtypes = [ctypes.c_void_p]
+        _libc.free.argtypes = [ctypes.c_void_p]
+        return var
+    except (ValueError, AttributeError):
+        return None
+
+
+_stdout_var = _c_stdout()
+
+
+class _MemoryStdout:
+    """Capture by swapping the C `stdout` stream for an in-memory stream: no file
+    descriptor changes, so output of other threads (Python's own writes, other
+    programs' descriptors) is untouched. C-level printf of another thread during
+    the call would be captured with it."""
+
+    def start(self):
+        self.buf, self.size = ctypes.c_char_p(), ctypes.c_size_t()
+        self.stream = _libc.open_memstream(ctypes.byref(self.buf), ctypes.byref(self.size))
+        if not self.stream:
+            raise MemoryError("open_memstream failed")
+        _libc.fflush(_stdout_var.value)
+        self.saved = _stdout_var.value
+        _stdout_var.value = self.stream
+
+    def finish(self):
+        _stdout_var.value = self.saved
+        _libc.fclose(self.stream)      # sets buf and size
+        addr = ctypes.cast(self.buf, ctypes.c_void_p).value
+        text = ctypes.string_at(addr, self.size.value).decode("latin-1") if addr else ""
+        if addr:
+            _libc.free(addr)
+        return text
+
+
+class _DescriptorStdout:
+    """Capture by redirecting file descriptor 1 to a temporary file (used only
+    where the C stdout stream cannot be swapped): for the length of the call it
+    also takes what other threads write to descriptor 1."""
+
+    def start(self):
+        try:
+            sys.stdout.flush()
+        except Exception:
+            pass
+        _libc.fflush(None)
+        self.tmp = tempfile.TemporaryFile()
+        self.saved = os.dup(1)
+        os.dup2(self.tmp.fileno(), 1)
+
+    def finish(self):
+        _libc.fflush(None)
+        os.dup2(self.saved, 1)
+        os.close(self.saved)
+        self.tmp.seek(0)
+        text = self.tmp.read().decode("latin-1")
+        self.tmp.close()
+        return text
+
+
 class _Calls:
-    """Holds the lock and redirects fd 1 to a temporary file for one binding call."""
+    """Holds the lock for one binding call and routes the library's lines by the mode
+    (only the outermost of nested calls routes)."""
 
     def __enter__(self):
         LOCK.acquire()
         self.depth = getattr(_tls, "depth", 0)
         _tls.depth = self.depth + 1
-        self.redirect = self.depth == 0 and _mode != "show"
-        if self.redirect:
-            try:
-                sys.stdout.flush()
-            except Exception:
-                pass
-            _libc.fflush(None)
-            self.tmp = tempfile.TemporaryFile()
-            self.saved = os.dup(1)
-            os.dup2(self.tmp.fileno(), 1)
+        self.mode = _mode if self.depth == 0 else None
+        self.capture = None
+        try:
+            if self.mode in ("show", "capture"):
+                os.environ[QUIET] = "0"
+            if self.mode == "show":
+                try:
+                    sys.stdout.flush()
+                except Exception:
+                    pass
+            elif self.mode == "capture":
+                self.capture = _MemoryStdout() if _stdout_var is not None else _DescriptorStdout()
+                self.capture.start()
+        except BaseException:
+            self._leave()
+            raise
         return self
 
     def __exit__(self, *exc):
         global _last
         try:
-            if self.redirect:
-                _libc.fflush(None)
-                os.dup2(self.saved, 1)
-                os.close(self.saved)
-                if _mode == "capture":
-                    self.tmp.seek(0)
-                    _last = self.tmp.read().decode("latin-1")
-                else:
-                    _last = ""
-                self.tmp.close()
+            if self.mode == "capture":
+                _last = self.capture.finish()
+            elif self.mode is not None:
+                if self.mode == "show":
+                    _libc.fflush(None)
+                _last = ""
         finally:
-            _tls.depth = self.depth
-            LOCK.release()
+            self._leave()
         return False
+
+    def _leave(self):
+        if self.mode in ("show", "capture"):
+            os.environ[QUIET] = "1"
+        _tls.depth = self.depth
+        LOCK.release()
 
 
 _tls = threading.local()

@@ -18,7 +18,10 @@ import argparse
 import math
 import os
 import re
+import signal
+import stat
 import sys
+import tempfile
 import time
 import warnings
 from collections import namedtuple
@@ -27,7 +30,7 @@ from pathlib import Path
 import numpy as np
 
 __all__ = ["FEATURES", "DEFAULT_FEATURES", "BatchResult", "SkippedFile", "find_trials", "extract",
-           "write_table", "make_figures", "main"]
+           "write_table", "check_writable", "make_figures", "main"]
 
 GROUPS = {"a": "alcoholic", "c": "control"}
 SIMILARITY = ("match", "mi")
@@ -224,13 +227,19 @@ def _one_trial(path, features, similarity):
     try:
         t = zemba.load_trial(path)
     except zemba.TrialFileError as e:
-        return ("skip", str(path), str(e))
+        return ("skip", str(path), f"{e.reason}: {e}")
+    except Exception as e:        # whatever makes a file unreadable skips that file only
+        return ("skip", str(path), f"open: trial file {path} cannot be read: {type(e).__name__}: {e}")
     if t.error:
         return ("skip", str(path), "trial marked as an error trial (\"err\" in its condition line)")
     fs = 256.0
     cols = {}
     for name, fn in features:
-        for col, vals in fn(t.data, fs).items():
+        try:
+            computed = fn(t.data, fs)
+        except ValueError as e:   # the routines refuse this trial's data (e.g. values that overflow)
+            return ("skip", str(path), f"feature {name} refused the trial: {e}")
+        for col, vals in computed.items():
             vals = np.asarray(vals, dtype=np.float64)
             if vals.shape != (t.data.shape[0],):
                 raise ValueError(f"feature {name} column {col} gave shape {vals.shape}, "
@@ -247,11 +256,22 @@ def _one_trial(path, features, similarity):
 
 def _run_chunk(paths, features, similarity):
     """Work unit of a worker: results of a few trial files, in order. One
-    library lock and one diagnostics redirection span the whole chunk."""
+    library lock spans the whole chunk."""
     from ._lib import calling
     feats = _resolve(features)
     with calling():
         return [_one_trial(p, feats, similarity) for p in paths]
+
+
+def _indexed_chunk(task):
+    i, paths, features, similarity = task
+    return i, _run_chunk(paths, features, similarity)
+
+
+def _worker_init():
+    # Ctrl-C reaches the whole process group: the parent alone decides, and
+    # stops the workers itself.
+    signal.signal(signal.SIGINT, signal.SIG_IGN)
 
 
 # ---- engines ----------------------------------------------------------------
@@ -276,19 +296,50 @@ def _serial(chunks, features, similarity):
 
 
 def _local(chunks, features, similarity, workers):
-    from concurrent.futures import ProcessPoolExecutor, as_completed
+    """Chunks on a pool of spawned worker processes. Left early (an interrupt,
+    an error), the pool is terminated: queued chunks are dropped and running
+    workers stopped at once, then joined, so none outlives the call."""
     import multiprocessing
     ctx = multiprocessing.get_context("spawn")
-    with ProcessPoolExecutor(max_workers=workers, mp_context=ctx) as pool:
-        futs = {pool.submit(_run_chunk, c, features, similarity): i for i, c in enumerate(chunks)}
-        for f in as_completed(futs):
-            yield futs[f], f.result()
+    with _no_interrupt():                 # workers start with SIGINT ignored (inherited through exec)
+        pool = ctx.Pool(workers, initializer=_worker_init)
+    finished = False
+    try:
+        tasks = [(i, c, features, similarity) for i, c in enumerate(chunks)]
+        for i, res in pool.imap_unordered(_indexed_chunk, tasks):
+            yield i, res
+        finished = True
+    finally:
+        with _no_interrupt():             # a second Ctrl-C must not leave workers behind
+            if finished:
+                pool.close()
+            else:
+                pool.terminate()
+            pool.join()
+
+
+class _no_interrupt:
+    """Holds SIGINT off (main thread only) for the length of a cleanup."""
+
+    def __enter__(self):
+        import threading
+        self.old = None
+        if threading.current_thread() is threading.main_thread():
+            self.old = signal.signal(signal.SIGINT, signal.SIG_IGN)
+        return self
+
+    def __exit__(self, *exc):
+        if self.old is not None:
+            signal.signal(signal.SIGINT, self.old)
+        return False
 
 
 def _dask(chunks, features, similarity, scheduler):
     from distributed import Client, as_completed
     own = not isinstance(scheduler, Client)
     client = Client(scheduler) if own else scheduler
+    futs = []
+    finished = False
     try:
         futs = [client.submit(_run_chunk, c, features, similarity, pure=False) for c in chunks]
         index = {f.key: i for i, f in enumerate(futs)}
@@ -297,13 +348,16 @@ def _dask(chunks, features, similarity, scheduler):
             i = index[f.key]
             f.release()
             yield i, res
+        finished = True
     finally:
+        if not finished and futs:
+            client.cancel(futs)
         if own:
             client.close()
 
 
 def extract(source, features=None, *, workers=None, scheduler=None, progress=None, shard=None,
-            similarity=None):
+            similarity=None, announce=False):
     """Features of every trial x channel of `source` (see find_trials).
 
     features: names from FEATURES (default DEFAULT_FEATURES), or module-level
@@ -316,8 +370,11 @@ def extract(source, features=None, *, workers=None, scheduler=None, progress=Non
     Nth trial file starting at the Kth (0-based) of the sorted list.
     similarity: 'match' (visibility-graph matching of degree sequences) or
     'mi' (mutual information of degree sequences) to average channel-pair
-    similarity matrices per group. Unreadable, empty, truncated and error
-    trials are skipped, listed in the result and warned about."""
+    similarity matrices per group. announce: one line on stderr when the
+    work starts. Every file that cannot be read or is not a complete trial
+    (whatever the reason), and error trials, are skipped, listed in the
+    result and warned about. KeyboardInterrupt stops the work at once: queued
+    chunks are dropped and worker processes stopped before it propagates."""
     feats = _resolve(features)
     plan = [n if n in FEATURES and FEATURES[n] is f else f for n, f in feats]
     if similarity is not None and similarity not in SIMILARITY:
@@ -336,6 +393,11 @@ def extract(source, features=None, *, workers=None, scheduler=None, progress=Non
         stream = _local(chunks, plan, similarity, min(workers, len(chunks)))
 
     bar = _progress(len(files), progress)
+    if announce:
+        where = (f"the Dask scheduler {scheduler}" if scheduler is not None else
+                 "this process" if workers == 0 or not chunks else
+                 f"{min(workers, len(chunks))} worker process(es)")
+        print(f"zemba-batch: {len(files)} trial file(s) on {where}", file=sys.stderr, flush=True)
     done, ready, nxt, sims = [], {}, 0, {}
     try:
         for i, res in stream:
@@ -351,6 +413,7 @@ def extract(source, features=None, *, workers=None, scheduler=None, progress=Non
                     done.append(r)
                 nxt += 1
     finally:
+        stream.close()                    # an interrupt stops the engine's work here
         if bar is not None:
             bar.close()
     res = _assemble(done)
@@ -388,9 +451,66 @@ def _assemble(results):
 
 # ---- output -----------------------------------------------------------------
 
+def check_writable(path, folder=False):
+    """Raises OSError unless `path` can be written: a file (or with folder=True
+    a folder, made later if missing) whose folder exists and takes new files.
+    A probe file is created and removed, so read-only file systems and
+    permissions are found as they are."""
+    path = Path(path)
+    if folder:
+        target = path
+        while not target.exists():
+            if target.parent == target:
+                break
+            target = target.parent
+        if not target.is_dir():
+            raise OSError(f"{target} is not a folder")
+    else:
+        if path.is_dir():
+            raise OSError(f"{path} is a folder")
+        target = path.parent
+        if not target.is_dir():
+            raise OSError(f"folder {target} does not exist")
+    fd, probe = tempfile.mkstemp(prefix=".zemba-probe-", dir=target)
+    os.close(fd)
+    os.unlink(probe)
+
+
+def _replace(path, write):
+    """Calls write(temporary path) for a file beside `path`, then renames it
+    over `path`: `path` holds the old content or the whole new one, never a
+    part. The new file keeps the old one's permissions (else the umask's)."""
+    path = Path(path)
+    fd, tmp = tempfile.mkstemp(prefix=f".{path.name}.", suffix=".tmp", dir=path.parent)
+    try:
+        os.close(fd)
+        try:
+            mode = stat.S_IMODE(os.stat(path).st_mode)
+        except OSError:
+            umask = os.umask(0)
+            os.umask(umask)
+            mode = 0o666 & ~umask
+        os.chmod(tmp, mode)
+        write(tmp)
+        fd = os.open(tmp, os.O_RDONLY)
+        try:
+            os.fsync(fd)
+        finally:
+            os.close(fd)
+        os.replace(tmp, path)
+    except BaseException:
+        try:
+            os.unlink(tmp)
+        except OSError:
+            pass
+        raise
+    return path
+
+
 def write_table(table, path):
     """Write the feature table as CSV, or as Parquet for a '.parquet' name
-    (needs pyarrow or fastparquet; Debian 12 packages neither)."""
+    (needs pyarrow or fastparquet; Debian 12 packages neither). Written beside
+    `path` and renamed over it: a failed write leaves an earlier file as it was."""
     path = Path(path)
     if path.suffix.lower() in (".parquet", ".pq"):
         engine = None
@@ -405,10 +525,8 @@ def write_table(table, path):
             raise RuntimeError(f"cannot write {path}: Parquet output needs the pyarrow or fastparquet "
                                "package, and Debian 12 packages neither; write a .csv file instead "
                                "(or install one of them with pip)")
-        table.to_parquet(path, engine=engine, index=False)
-    else:
-        table.to_csv(path, index=False)
-    return path
+        return _replace(path, lambda tmp: table.to_parquet(tmp, engine=engine, index=False))
+    return _replace(path, lambda tmp: table.to_csv(tmp, index=False))
 
 
 def make_figures(result, folder):
@@ -453,28 +571,42 @@ def main(argv=None):
         _parser().error("no source given")
     if not args.output and not args.figures:
         _parser().error("nothing to write: give -o FILE and/or --figures DIR")
+    try:                                   # before any computing
+        for target, folder in ((args.output, False), (args.skipped, False), (args.figures, True)):
+            if target:
+                check_writable(target, folder)
+    except OSError as e:
+        print(f"zemba-batch: cannot write there: {e}", file=sys.stderr)
+        return 2
     similarity = args.similarity or ("match" if args.figures else None)
     t0 = time.time()
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore")   # skipped files are listed below instead
-        res = extract(args.source, args.features, workers=args.workers, scheduler=args.scheduler,
-                      progress=False if args.no_progress else None, shard=args.shard,
-                      similarity=similarity)
-    for s in res.skipped:
-        print(f"zemba-batch: skipped {s.path}: {s.reason}", file=sys.stderr)
-    if args.skipped:
-        import pandas as pd
-        pd.DataFrame(res.skipped, columns=["path", "reason"]).to_csv(args.skipped, index=False)
-    n_trials = res.table["file"].nunique() if len(res.table) else 0
     try:
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore")   # skipped files are listed below instead
+            res = extract(args.source, args.features, workers=args.workers, scheduler=args.scheduler,
+                          progress=False if args.no_progress else None, shard=args.shard,
+                          similarity=similarity, announce=True)
+        for s in res.skipped:
+            print(f"zemba-batch: skipped {s.path}: {s.reason}", file=sys.stderr)
+        n_trials = res.table["file"].nunique() if len(res.table) else 0
         if args.output:
             write_table(res.table, args.output)
+        if args.skipped:
+            import pandas as pd
+            frame = pd.DataFrame(res.skipped, columns=["path", "reason"])
+            _replace(args.skipped, lambda tmp: frame.to_csv(tmp, index=False))
         if args.figures:
             for f in make_figures(res, args.figures):
                 print(f"zemba-batch: wrote {f}", file=sys.stderr)
-    except RuntimeError as e:
+    except KeyboardInterrupt:
+        print("zemba-batch: interrupted; work cancelled, earlier output left as it was", file=sys.stderr)
+        return 130
+    except (RuntimeError, FileNotFoundError, ValueError) as e:
         print(f"zemba-batch: {e}", file=sys.stderr)
         return 2
+    except OSError as e:
+        print(f"zemba-batch: writing failed, earlier output left as it was: {e}", file=sys.stderr)
+        return 1
     print(f"zemba-batch: {n_trials} trials, {len(res.table)} rows, {len(res.skipped)} skipped, "
           f"{time.time() - t0:.1f} s" + (f" -> {args.output}" if args.output else ""), file=sys.stderr)
     return 0

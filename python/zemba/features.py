@@ -46,7 +46,119 @@ Covariance = namedtuple("Covariance", "covariance mean_x mean_y")
 BANDS_HZ = ((0.53, 4.0), (4.0, 8.0), (8.0, 13.0), (13.0, 30.0), (30.0, 60.0))
 
 
-# ---- helpers ---------------------------------------------------------------
+# ---- limits ----------------------------------------------------------------
+# Inclusive limits of the routines (include/zemba.h, docs/capacities.md), as the
+# functions here accept them: "n" counts samples per row; the other keys are
+# parameters or derived sizes. Beyond them a routine returns a sentinel or
+# writes nothing, so every function refuses such input with a ValueError that
+# names the limit. None: no limit on that side.
+MI_CAP = 4096
+LIMITS = {
+    "Z_HVA": {"n": (1, SERIES_CAP)},
+    "Z_ZEMBA": {"n": (1, SERIES_CAP)},
+    "Z_DTW": {"n": (1, NODE_CAP)},
+    "getHVGAdjMatrix": {"n": (1, SERIES_CAP)},
+    "getZEMBG_4features": {"n": (1, SERIES_CAP)},
+    "Z_ZEMBA_Entropy": {"n": (1, NODE_CAP)},
+    "Z_ZEMBA_KLD": {"n": (1, SERIES_CAP)},
+    "getVGFast": {"n": (1, SERIES_CAP), "tau": (1, None)},
+    "getRevVGFast": {"n": (1, NODE_CAP), "tau": (1, None)},
+    "getRecurrenceMatrix": {"n": (1, None), "m": (1, NODE_CAP), "tau": (1, None), "vectors": (1, NODE_CAP)},
+    "getDegreeDistribute_int": {"n": (1, None), "max_degree": (0, None)},
+    "getDegreeClusterDistribute": {"n": (1, None), "max_degree": (0, None)},
+    "calculateEntropy": {"n": (1, None), "value": (0, SERIES_CAP)},
+    "calculatePermutationEntropy": {"m": (2, 13)},
+    "calculateDelayPermutationEntropy": {"n": (1, None), "m": (2, 64), "tau": (1, None)},
+    "MultiScale_DPE": {"n": (1, None), "m": (2, 64), "tau": (1, None), "scale": (1, None)},
+    "DDPE": {"n": (1, None), "m": (2, 64), "tau": (1, None)},
+    "FastDPE": {"m": (2, 9), "tau": (1, None), "windows": (None, 3628800)},
+    "HVG_Entropy": {"n": (1, SERIES_CAP), "m": (2, 63), "tau": (1, None)},
+    "normaliseArray": {"n": (1, None)},
+    "calculateMutualInformation": {"n": (1, MI_CAP), "joint_states": (1, MI_CAP)},
+    "Calculate_Correlation": {"n": (1, None)},
+    "Calculate_Correlation_double": {"n": (1, None)},
+    "normalize": {"n": (1, None)},
+    "sampen_1": {"n": (2, SERIES_CAP), "m": (0, 127)},
+    "sampen": {"n": (2, SERIES_CAP), "m": (0, 127)},
+    "sampen2": {"n": (2, SERIES_CAP), "m": (0, 127), "run_cells": (None, 2 * SERIES_CAP),
+                "covariance_cells": (None, SERIES_CAP)},
+    "SmEn": {"n": (2, SERIES_CAP), "m": (0, 127)},
+    "AppEn1": {"n": (1, None), "m": (0, None)},
+    "ApEn": {"n": (1, None), "m": (0, None)},
+    "memcof": {"n": (2, NODE_CAP), "order": (1, 106)},
+    "memse": {"n": (2, 11342)},        # model order trunc(sqrt(n) + 0.5) <= 106
+    "Z_HVG_Match": {"n": (2, NODE_CAP)},
+    "Z_HVG_Match3": {"n": (2, NODE_CAP)},
+    "Z_HVG_Match_back": {"n": (2, 6097)},
+    "Z_HVGS": {"n": (2, NODE_CAP)},
+}
+
+
+def _limit(routine, key, value, name=None):
+    """value checked against LIMITS[routine][key]; ValueError naming the limit."""
+    lo, hi = LIMITS[routine][key]
+    name = name or key
+    if key == "n":
+        if lo is not None and value < lo:
+            raise ValueError(f"{name} has {value} samples, at least {lo} needed")
+        if hi is not None and value > hi:
+            raise ValueError(f"{name} has {value} samples, more than the capacity {hi} of {routine}")
+    else:
+        if lo is not None and value < lo:
+            raise ValueError(f"{name}={value} is below the smallest allowed value {lo}")
+        if hi is not None and value > hi:
+            raise ValueError(f"{name}={value} is above the largest allowed value {hi} ({routine})")
+    return value
+
+
+def _param(routine, name, value):
+    """An integer parameter checked against LIMITS[routine][name]."""
+    if isinstance(value, bool) or not isinstance(value, (int, np.integer)):
+        raise ValueError(f"{name} must be an integer, got {value!r}")
+    return _limit(routine, name, int(value))
+
+
+# ---- input checks ----------------------------------------------------------
+
+def _finite(a, name):
+    """ValueError naming the first non-finite value of a (1-D: index; 2-D: row
+    and index). Every feature function passes its input through here: NaN or
+    infinite samples would otherwise give finite-looking numbers."""
+    a = np.asarray(a)
+    if a.dtype.kind not in "fc":
+        return
+    bad = ~np.isfinite(a)
+    if bad.any():
+        idx = tuple(int(i) for i in np.argwhere(bad)[0])
+        where = f"{name}[{idx[0]}]" if a.ndim <= 1 else f"{name}[{', '.join(map(str, idx))}] (row {idx[0]})"
+        if a.ndim == 0:
+            where = name
+        raise ValueError(f"{where} is {a[idx] if a.ndim else a.item()}: non-finite input is refused")
+
+
+def _scalar(value, name):
+    """A finite float parameter."""
+    try:
+        v = float(value)
+    except (TypeError, ValueError):
+        raise ValueError(f"{name} must be a number, got {value!r}") from None
+    if not math.isfinite(v):
+        raise ValueError(f"{name}={value!r} is not finite")
+    return v
+
+
+def _moments(r, name):
+    """Sum of squared deviations of a row, computed as the library does
+    (sequential sums); ValueError when it or the mean overflows, which would
+    make the standard deviation infinite and every z-score 0."""
+    with np.errstate(over="ignore", invalid="ignore"):
+        mean = np.cumsum(r)[-1] / r.size
+        sq = np.cumsum((r - mean) * (r - mean))[-1]
+    if not (np.isfinite(mean) and np.isfinite(sq)):
+        raise ValueError(f"{name}: values up to {np.abs(r).max():.3g} overflow its standardisation (the sum of "
+                         "squared deviations exceeds the double range); rescale the series")
+    return sq
+
 
 def _pd(a):
     return a.ctypes.data_as(_PD)
@@ -56,18 +168,31 @@ def _pi(a):
     return a.ctypes.data_as(_PI)
 
 
-def _rows(x, name="x", dtype=np.float64, min_len=1, max_len=None):
-    """(list of contiguous private row copies, was_1d)."""
+def _rows(x, name="x", dtype=np.float64, min_len=None, max_len=None, routine=None):
+    """(list of contiguous private row copies, was_1d). Lengths are checked
+    against LIMITS[routine]["n"] (or min_len/max_len), values for finiteness."""
     a = np.asarray(x)
     if a.ndim not in (1, 2):
         raise ValueError(f"{name} must be 1-D (samples) or 2-D (rows x samples), got {a.ndim}-D")
     one = a.ndim == 1
     a2 = a[None, :] if one else a
     n = a2.shape[1]
-    if n < min_len:
-        raise ValueError(f"{name} has {n} samples, at least {min_len} needed")
-    if max_len is not None and n > max_len:
-        raise ValueError(f"{name} has {n} samples, more than the capacity {max_len}")
+    lo, hi = LIMITS[routine]["n"] if routine else (1, None)
+    lo = min_len if min_len is not None else lo
+    hi = max_len if max_len is not None else hi
+    if lo is not None and n < lo:
+        raise ValueError(f"{name} has {n} samples, at least {lo} needed")
+    if hi is not None and n > hi:
+        raise ValueError(f"{name} has {n} samples, more than the capacity {hi}"
+                         + (f" of {routine}" if routine else ""))
+    if a.dtype.kind not in "iub":
+        if a.dtype.kind not in "fc":
+            try:
+                a = np.asarray(a, dtype=np.float64)
+            except (TypeError, ValueError):
+                raise ValueError(f"{name} must hold numbers") from None
+        _finite(a, name)
+        a2 = a[None, :] if one else a
     if np.dtype(dtype) == np.int32:
         rows = [_as_int32(r, name) for r in a2]
     else:
@@ -97,20 +222,9 @@ def _collect(results, one):
     return np.array(results)
 
 
-def _check_int(value, name, lo=None, hi=None):
-    if isinstance(value, bool) or not isinstance(value, (int, np.integer)):
-        raise ValueError(f"{name} must be an integer, got {value!r}")
-    value = int(value)
-    if lo is not None and value < lo:
-        raise ValueError(f"{name}={value} is below the smallest allowed value {lo}")
-    if hi is not None and value > hi:
-        raise ValueError(f"{name}={value} is above the largest allowed value {hi}")
-    return value
-
-
-def _pair(x, y, dtype=np.float64, max_len=None, min_len=1):
-    xs, one = _rows(x, "x", dtype, min_len, max_len)
-    ys, one_y = _rows(y, "y", dtype, min_len, max_len)
+def _pair(x, y, dtype=np.float64, routine=None, names=("x", "y")):
+    xs, one = _rows(x, names[0], dtype, routine=routine)
+    ys, one_y = _rows(y, names[1], dtype, routine=routine)
     if len(xs) != len(ys) or xs[0].size != ys[0].size:
         raise ValueError(f"x and y differ in shape: {np.shape(x)} vs {np.shape(y)}")
     return xs, ys, one and one_y
@@ -125,7 +239,7 @@ def hva(x, inverted=False, return_degrees=False):
     edge weight |trunc(x[j]-x[i])|*(i-j)+1. ``inverted=True`` uses the ridge
     criterion. With ``return_degrees`` also a Degrees(degree, weight) copy of
     the per-node table (outSets)."""
-    rows, one = _rows(x, max_len=SERIES_CAP)
+    rows, one = _rows(x, routine="Z_HVA")
     res, degs = [], []
     crit = ctypes.c_int(3 if inverted else 1)
     for r in rows:
@@ -145,7 +259,7 @@ def hvg_stack(x, return_degrees=False):
     Returns HVGStack(mean_degree, mean_weight, share_degree2, cost,
     share_degree3, share_degree4, degree_sum). The routine may rescale the
     series it is given, so it always receives a copy."""
-    rows, one = _rows(x, max_len=SERIES_CAP)
+    rows, one = _rows(x, routine="Z_ZEMBA")
     res, degs = [], []
     for r in rows:
         out = np.zeros(6)
@@ -161,7 +275,7 @@ def hvg_stack(x, return_degrees=False):
 def hvg_summary(x):
     """The four per-node averages of the pairwise horizontal visibility graph
     (mean degree, mean truncated weight, share of degree 2, cost per node)."""
-    rows, one = _rows(x, max_len=NODE_CAP)
+    rows, one = _rows(x, routine="Z_DTW")
     res = []
     for r in rows:
         out = np.zeros(4)
@@ -176,7 +290,7 @@ def hvg_adjacency(x, inverted=False):
     visibility graph. The degree sum and truncated weight sum that the routine
     stores on the diagonal are returned separately: (matrix, degree_sum, weight_sum);
     the returned matrix has a zero diagonal."""
-    rows, one = _rows(x, max_len=SERIES_CAP)
+    rows, one = _rows(x, routine="getHVGAdjMatrix")
     res = []
     mode = ctypes.c_int(3 if inverted else 1)
     for r in rows:
@@ -194,7 +308,7 @@ def hvg_adjacency(x, inverted=False):
 def hvg_degrees(x, inverted=False):
     """Degree and truncated-weight sequences of the stack-built horizontal
     visibility graph (weight |trunc((x[b]-x[l])*(b-l))|+1): Degrees(degree, weight)."""
-    rows, one = _rows(x, max_len=SERIES_CAP)
+    rows, one = _rows(x, routine="getHVGAdjMatrix")
     res = []
     mode = ctypes.c_int(4 if inverted else 2)
     for r in rows:
@@ -209,14 +323,14 @@ def hvg_degrees(x, inverted=False):
 def degree_distribution(degrees, max_degree=None, weights=None):
     """Share of nodes per degree 0..max_degree (or, with ``weights``, the
     weight sum per degree divided by n). Degrees above max_degree are left out."""
-    seqs, one = _rows(degrees, "degrees", np.int32)
+    seqs, one = _rows(degrees, "degrees", np.int32, routine="getDegreeDistribute_int")
     if weights is not None:
-        ws, _ = _rows(weights, "weights", np.int32)
+        ws, _ = _rows(weights, "weights", np.int32, routine="getDegreeDistribute_int")
         if len(ws) != len(seqs) or ws[0].size != seqs[0].size:
             raise ValueError("weights must have the shape of degrees")
     if max_degree is None:
         max_degree = int(max(s.max() for s in seqs))
-    k = _check_int(max_degree, "max_degree", 0)
+    k = _param("getDegreeDistribute_int", "max_degree", max_degree)
     res = []
     for idx, s in enumerate(seqs):
         if s.min() < 0:
@@ -232,18 +346,18 @@ def degree_distribution(degrees, max_degree=None, weights=None):
 
 def degree_cluster_distribution(degrees, values, max_degree=None):
     """Sum of ``values`` per degree class trunc(degree), 0..max_degree (not divided)."""
-    ds, one = _rows(degrees, "degrees")
-    vs, _ = _rows(values, "values")
+    ds, one = _rows(degrees, "degrees", routine="getDegreeClusterDistribute")
+    vs, _ = _rows(values, "values", routine="getDegreeClusterDistribute")
     if len(ds) != len(vs) or ds[0].size != vs[0].size:
         raise ValueError("values must have the shape of degrees")
     if max_degree is None:
         max_degree = int(max(np.trunc(d).max() for d in ds))
-    k = _check_int(max_degree, "max_degree", 0)
+    k = _param("getDegreeClusterDistribute", "max_degree", max_degree)
     res = []
     for d, v in zip(ds, vs):
         t = np.trunc(d)
-        if not np.all(np.isfinite(d)) or t.min() < 0:
-            raise ValueError(f"degrees must be finite and >= 0, got {d[~np.isfinite(d) | (t < 0)][0]!r}")
+        if t.min() < 0:
+            raise ValueError(f"degrees must be >= 0, got {d[t < 0][0]!r}")
         keep = t <= k
         dist = np.zeros(k + 1)
         dd, vv = np.ascontiguousarray(d[keep]), np.ascontiguousarray(v[keep])
@@ -258,7 +372,7 @@ def directed_features(x):
     """Six directed sums of the horizontal visibility graph of an integer series
     (weight |(x[b]-x[a])*(b-a)|+1): DirectedFeatures(degree_sum,
     degree_imbalance, edges, weight_sum2, weight_imbalance, weight_sum)."""
-    rows, one = _rows(x, dtype=np.int32, max_len=SERIES_CAP)
+    rows, one = _rows(x, dtype=np.int32, routine="getZEMBG_4features")
     res = []
     for r in rows:
         out = np.zeros(6)
@@ -271,7 +385,7 @@ def directed_features(x):
 def degree_entropy(x, inverted=False):
     """Histogram entropy (nats) of the degree sequence of the pairwise-built
     horizontal visibility graph."""
-    rows, one = _rows(x, max_len=NODE_CAP)
+    rows, one = _rows(x, routine="Z_ZEMBA_Entropy")
     res = []
     for r in rows:
         with calling():
@@ -283,7 +397,7 @@ def divergence_features(x):
     """Backward/forward divergence features of the directed horizontal
     visibility graph: Divergence(kl, degree_entropy, mean_degree,
     mean_backward_weight, degree_asymmetry, mean_m, mean_g); kl in nats."""
-    rows, one = _rows(x, max_len=SERIES_CAP)
+    rows, one = _rows(x, routine="Z_ZEMBA_KLD")
     res = []
     for r in rows:
         out = np.zeros(7)
@@ -294,8 +408,8 @@ def divergence_features(x):
 
 
 def _nvg(name, x, tau, adjacency):
-    tau = _check_int(tau, "tau", 1)
-    rows, one = _rows(x, max_len=NODE_CAP)
+    tau = _param(name, "tau", tau)
+    rows, one = _rows(x, routine=name)
     res = []
     for r in rows:
         n = r.size
@@ -338,16 +452,17 @@ def natural_visibility_rev(x, tau=1, adjacency=False):
 def _vector_count(n, m, tau):
     """Number of delay vectors of an n-sample series, checked against SlopMatrix."""
     nv = n - m * tau + 1
-    if nv < 1 or nv > NODE_CAP:
+    lo, hi = LIMITS["getRecurrenceMatrix"]["vectors"]
+    if nv < lo or nv > hi:
         raise ValueError(f"n={n}, m={m}, tau={tau} give {nv} delay vectors (1..{NODE_CAP} allowed)")
     return nv
 
 
 def delay_embedding(x, m=2, tau=1):
     """Delay vectors (N x m, N = n - m*tau + 1) as laid out in SlopMatrix."""
-    m = _check_int(m, "m", 1, NODE_CAP)
-    tau = _check_int(tau, "tau", 1)
-    rows, one = _rows(x)
+    m = _param("getRecurrenceMatrix", "m", m)
+    tau = _param("getRecurrenceMatrix", "tau", tau)
+    rows, one = _rows(x, routine="getRecurrenceMatrix")
     res = []
     for r in rows:
         nv = _vector_count(r.size, m, tau)
@@ -360,9 +475,9 @@ def delay_embedding(x, m=2, tau=1):
 def recurrence(x, m=2, tau=1):
     """Euclidean distances between delay vectors: Recurrence(distances (N x N,
     zero diagonal), summary = 1 + half the mean pairwise distance, vectors)."""
-    m = _check_int(m, "m", 1, NODE_CAP)
-    tau = _check_int(tau, "tau", 1)
-    rows, one = _rows(x)
+    m = _param("getRecurrenceMatrix", "m", m)
+    tau = _param("getRecurrenceMatrix", "tau", tau)
+    rows, one = _rows(x, routine="getRecurrenceMatrix")
     res = []
     for r in rows:
         nv = _vector_count(r.size, m, tau)
@@ -384,12 +499,13 @@ def recurrence(x, m=2, tau=1):
 def histogram_entropy(values, return_histogram=False):
     """Shannon entropy (nats) of the histogram of non-negative integers
     (at most 12193). With ``return_histogram`` also the histogram (copy of inSets)."""
-    rows, one = _rows(values, "values", np.int32)
+    rows, one = _rows(values, "values", np.int32, routine="calculateEntropy")
+    lo, hi = LIMITS["calculateEntropy"]["value"]
     res, hists = [], []
     for r in rows:
-        if r.min() < 0 or r.max() > SERIES_CAP:
-            bad = r.min() if r.min() < 0 else r.max()
-            raise ValueError(f"values must lie in 0..{SERIES_CAP}; got {int(bad)}")
+        if r.min() < lo or r.max() > hi:
+            bad = r.min() if r.min() < lo else r.max()
+            raise ValueError(f"values must lie in {lo}..{hi}; got {int(bad)}")
         result = ctypes.c_double(0.0)
         with calling():
             func("calculateEntropy")(_pi(r), ctypes.byref(_ci(r.size)), ctypes.byref(_ci(1)),
@@ -414,7 +530,7 @@ def symbol_entropy(symbols):
 def permutation_entropy(x, m=3):
     """Rise-fall permutation entropy over windows of m samples, divided by
     ln((m-1)!). m = 2 divides by ln 1 = 0 (inf or nan); 2 <= m <= min(n, 13)."""
-    m = _check_int(m, "m", 2, 13)
+    m = _param("calculatePermutationEntropy", "m", m)
     rows, one = _rows(x, min_len=m)
     res = []
     for r in rows:
@@ -427,16 +543,12 @@ def permutation_entropy(x, m=3):
 
 
 def _dpe(name, x, m, tau, extra=(), inplace=False):
-    m = _check_int(m, "m", 2, 64)
-    tau = _check_int(tau, "tau", 1)
+    m = _param(name, "m", m)
+    tau = _param(name, "tau", tau)
     if inplace:
-        a = np.asarray(x)
-        if a.dtype != np.float64 or not a.flags.c_contiguous or not a.flags.writeable:
-            raise ValueError("inplace=True needs a writable C-contiguous float64 array")
-        a2 = a[None, :] if a.ndim == 1 else a
-        rows, one = list(a2), a.ndim == 1
+        rows, one = _inplace_rows(x, name)
     else:
-        rows, one = _rows(x, min_len=1)
+        rows, one = _rows(x, routine=name)
     res = []
     for r in rows:
         result = ctypes.c_double()
@@ -458,7 +570,7 @@ def multiscale_dpe(x, m=4, tau=1, scale=2, inplace=False):
     """Delay permutation entropy of the series coarse-grained by block sums of
     ``scale`` samples. The routine overwrites its series with the block sums:
     the caller's array is changed only with ``inplace=True``."""
-    scale = _check_int(scale, "scale", 1)
+    scale = _param("MultiScale_DPE", "scale", scale)
     return _dpe("MultiScale_DPE", x, m, tau, (scale,), inplace)
 
 
@@ -470,14 +582,15 @@ def ddpe(x, m=4, tau=1):
 def fast_dpe(x, m=3, tau=1):
     """Delay permutation entropy from integer pattern codes, divided by m-1;
     2 <= m <= 9, at most 3628800 windows."""
-    m = _check_int(m, "m", 2, 9)
-    tau = _check_int(tau, "tau", 1)
+    m = _param("FastDPE", "m", m)
+    tau = _param("FastDPE", "tau", tau)
     rows, one = _rows(x, min_len=m)
     res = []
     for r in rows:
         windows = r.size - (m - 1) * tau
-        if windows > 3628800:
-            raise ValueError(f"n={r.size} gives {windows} windows, more than 3628800")
+        cap = LIMITS["FastDPE"]["windows"][1]
+        if windows > cap:
+            raise ValueError(f"n={r.size} gives {windows} windows, more than {cap}")
         result = ctypes.c_double()
         with calling():
             func("FastDPE")(_pd(r), ctypes.byref(_ci(r.size)), ctypes.byref(_ci(m)), ctypes.byref(_ci(tau)),
@@ -489,10 +602,10 @@ def fast_dpe(x, m=3, tau=1):
 def hvg_entropy(x, m=3, tau=1):
     """HVGEntropy(mean_degree, mean_strength, pattern_entropy): horizontal
     visibility degrees and the entropy (nats) of the ordinal patterns of
-    windows of m consecutive degrees, windows tau nodes apart (m <= 63)."""
-    m = _check_int(m, "m", 1, 63)
-    tau = _check_int(tau, "tau", 1)
-    rows, one = _rows(x, max_len=SERIES_CAP)
+    windows of m consecutive degrees, windows tau nodes apart (2 <= m <= 63, m <= n)."""
+    m = _param("HVG_Entropy", "m", m)
+    tau = _param("HVG_Entropy", "tau", tau)
+    rows, one = _rows(x, min_len=m, max_len=LIMITS["HVG_Entropy"]["n"][1], routine="HVG_Entropy")
     res = []
     for r in rows:
         out = np.zeros(3)
@@ -515,11 +628,11 @@ def discretise(x):
     integers) and the number of states k."""
     a = np.asarray(x)
     is_int = a.dtype.kind in "iu"
-    rows, one = _rows(a, dtype=np.int32 if is_int else np.float64)
+    rows, one = _rows(a, dtype=np.int32 if is_int else np.float64, routine="normaliseArray")
     res = []
     for r in rows:
-        if not is_int and (not np.all(np.isfinite(r)) or np.abs(r).max() >= 2**31):
-            raise ValueError("x must be finite and within 32-bit integer range")
+        if not is_int and np.abs(r).max() >= 2**31:
+            raise ValueError("x must lie within 32-bit integer range")
         out = np.zeros(r.size, dtype=np.int32)
         with calling():
             k = func("normaliseArray_i" if is_int else "normaliseArray_d")(
@@ -529,21 +642,23 @@ def discretise(x):
 
 
 def _check_mi(r, s):
-    if r.size > 4096:
-        raise ValueError(f"n={r.size} samples exceed the 4096 of mutual information")
+    cap = LIMITS["calculateMutualInformation"]["n"][1]
+    if r.size > cap:
+        raise ValueError(f"n={r.size} samples exceed the {cap} of mutual information")
     for name, v in (("x", r), ("y", s)):
-        if not np.all(np.isfinite(v)) or np.abs(v).max() >= 2**31:
-            raise ValueError(f"{name} must be finite and within 32-bit integer range")
+        if np.abs(v).max() >= 2**31:
+            raise ValueError(f"{name} must lie within 32-bit integer range")
     joint = _states(r) * _states(s)
-    if joint > 4096:
-        raise ValueError(f"{joint} joint states (floored ranges {_states(r)} x {_states(s)}) exceed 4096; "
+    cap = LIMITS["calculateMutualInformation"]["joint_states"][1]
+    if joint > cap:
+        raise ValueError(f"{joint} joint states (floored ranges {_states(r)} x {_states(s)}) exceed {cap}; "
                          "rescale the data")
 
 
 def mutual_information(x, y):
     """Mutual information (nats) of two series discretised to integer states
     (floor(x) - floor(min)). n <= 4096 and (states of x) * (states of y) <= 4096."""
-    xs, ys, one = _pair(x, y)
+    xs, ys, one = _pair(x, y, routine="calculateMutualInformation")
     res = []
     for r, s in zip(xs, ys):
         _check_mi(r, s)
@@ -561,7 +676,7 @@ def joint_probability(x, y):
     a = np.asarray(x)
     is_int = a.dtype.kind in "iu" and np.asarray(y).dtype.kind in "iu"
     dt = np.int32 if is_int else np.float64
-    xs, ys, one = _pair(x, y, dtype=dt)
+    xs, ys, one = _pair(x, y, dtype=dt, routine="calculateMutualInformation")
     res = []
     for r, s in zip(xs, ys):
         _check_mi(r.astype(np.float64), s.astype(np.float64))
@@ -585,7 +700,7 @@ def joint_probability(x, y):
 
 def correlation(x, y):
     """Pearson correlation of two integer series (population moments)."""
-    xs, ys, one = _pair(x, y, dtype=np.int32)
+    xs, ys, one = _pair(x, y, dtype=np.int32, routine="Calculate_Correlation")
     res = []
     for r, s in zip(xs, ys):
         with calling():
@@ -595,9 +710,12 @@ def correlation(x, y):
 
 def cross_correlation(x, y):
     """Peak normalised cross-correlation of two float series."""
-    xs, ys, one = _pair(x, y)
+    xs, ys, one = _pair(x, y, routine="Calculate_Correlation_double")
     res = []
     for r, s in zip(xs, ys):
+        if not np.isfinite(_moments(r, "x") * _moments(s, "y")):
+            raise ValueError("x and y: the product of their sums of squared deviations exceeds the double "
+                             "range; rescale the series")
         with calling():
             res.append(func("Calculate_Correlation_double")(_pd(r), _pd(s), r.size))
     return _collect(res, one)
@@ -605,10 +723,10 @@ def cross_correlation(x, y):
 
 def variance(x, mean=None):
     """Population variance of an integer series about ``mean`` (default: its mean)."""
-    rows, one = _rows(x, dtype=np.int32)
+    rows, one = _rows(x, dtype=np.int32, routine="Calculate_Correlation")
     res = []
     for r in rows:
-        mu = float(r.mean()) if mean is None else float(mean)
+        mu = float(r.mean()) if mean is None else _scalar(mean, "mean")
         with calling():
             res.append(func("CalculateVariane")(_pi(r), mu, r.size))
     return _collect(res, one)
@@ -616,7 +734,7 @@ def variance(x, mean=None):
 
 def covariance(x, y):
     """Covariance(covariance, mean_x, mean_y) of two integer series."""
-    xs, ys, one = _pair(x, y, dtype=np.int32)
+    xs, ys, one = _pair(x, y, dtype=np.int32, routine="Calculate_Correlation")
     res = []
     for r, s in zip(xs, ys):
         mx, my = ctypes.c_double(0.0), ctypes.c_double(0.0)
@@ -628,21 +746,31 @@ def covariance(x, y):
 
 # ---- regularity ------------------------------------------------------------
 
-def _writable_rows(x, inplace, max_len=SERIES_CAP, min_len=2):
-    if not inplace:
-        return _rows(x, min_len=min_len, max_len=max_len)
+def _inplace_rows(x, routine):
+    """The caller's own rows (inplace=True), checked as _rows checks copies."""
     a = np.asarray(x)
     if a.dtype != np.float64 or not a.flags.c_contiguous or not a.flags.writeable:
         raise ValueError("inplace=True needs a writable C-contiguous float64 array")
-    if not (min_len <= a.shape[-1] <= max_len):
-        raise ValueError(f"x has {a.shape[-1]} samples, {min_len}..{max_len} allowed")
+    if a.ndim not in (1, 2):
+        raise ValueError(f"x must be 1-D (samples) or 2-D (rows x samples), got {a.ndim}-D")
+    _limit(routine, "n", a.shape[-1], "x")
+    _finite(a, "x")
     return list(a[None, :] if a.ndim == 1 else a), a.ndim == 1
+
+
+def _standardised_rows(x, inplace, routine):
+    """Rows for a routine that z-scores its series (or divides by its SD):
+    refused when the standardisation would overflow (see _moments)."""
+    rows, one = _inplace_rows(x, routine) if inplace else _rows(x, routine=routine)
+    for k, r in enumerate(rows):
+        _moments(r, "x" if one else f"x row {k}")
+    return rows, one
 
 
 def zscore(x, inplace=False):
     """(z-scores, population SD) of a series; the caller's array is replaced only
     with ``inplace=True``."""
-    rows, one = _writable_rows(x, inplace, max_len=2**31 - 1, min_len=1)
+    rows, one = _standardised_rows(x, inplace, "normalize")
     res = []
     for r in rows:
         with calling():
@@ -651,8 +779,8 @@ def zscore(x, inplace=False):
     return res[0] if one else res
 
 
-def _sampen_args(m, r):
-    m = _check_int(m, "m", 0, 127)
+def _sampen_args(m, r, routine):
+    m = _param(routine, "m", m)
     if not np.isfinite(r) or r < 0:
         raise ValueError(f"r={r!r} must be a finite tolerance >= 0")
     return m, float(r)
@@ -660,11 +788,11 @@ def _sampen_args(m, r):
 
 def _run_length(routine, x, m, r, inplace, width, wrap=None):
     """Calls one of the run-length sample-entropy routines on every row."""
-    rows, one = _writable_rows(x, inplace)
+    rows, one = _standardised_rows(x, inplace, routine)
     res = []
     for row in rows:
-        if routine == "sampen2" and 2 * (m + 1) * row.size > 2 * SERIES_CAP:
-            raise ValueError(f"n={row.size} with m={m} exceeds the run tables (2(m+1)n <= {2 * SERIES_CAP})")
+        if routine == "sampen2":
+            _limit(routine, "run_cells", 2 * (m + 1) * row.size, f"2(m+1)n with n={row.size}, m={m}")
         out = np.zeros(width)
         with calling():
             func(routine)(_pd(row), ctypes.byref(_ci(m)), ctypes.byref(_cd(r)), ctypes.byref(_ci(row.size)),
@@ -677,22 +805,21 @@ def sample_entropy(x, m=2, r=0.2, inplace=False):
     """Sample entropy (nats) for template lengths q = 0..m by the run-length
     method, tolerance r in standard deviations (strict |d| < r). Returns m+1
     values per row. The series is z-scored by the routine: the caller's array
-    only with ``inplace=True``."""
-    m, r = _sampen_args(m, r)
+    only with ``inplace=True``. A constant series gives NaN (zero SD)."""
+    m, r = _sampen_args(m, r, "sampen_1")
     return _run_length("sampen_1", x, m, r, inplace, m + 1)
 
 
 def sampen(x, m=2, r=0.2, inplace=False):
     """The second run-length routine (prints its q = 0 value): m+1 values per row."""
-    m, r = _sampen_args(m, r)
+    m, r = _sampen_args(m, r, "sampen")
     return _run_length("sampen", x, m, r, inplace, m + 1)
 
 
 def sampen2(x, m=2, r=0.2, inplace=False):
     """Sample entropy with standard errors: SampEn2(entropy[m+1], stderr[m+1])."""
-    m, r = _sampen_args(m, r)
-    if (m + 1) * (m + 2) > SERIES_CAP:
-        raise ValueError(f"m={m} is too large for the covariance table")
+    m, r = _sampen_args(m, r, "sampen2")
+    _limit("sampen2", "covariance_cells", (m + 1) * (m + 2), f"(m+1)(m+2) with m={m}")
     return _run_length("sampen2", x, m, r, inplace, 2 * (m + 1),
                        lambda out: SampEn2(out[:m + 1].copy(), out[m + 1:].copy()))
 
@@ -700,8 +827,8 @@ def sampen2(x, m=2, r=0.2, inplace=False):
 def smen(x, m=2, r=0.2):
     """Direct sample entropy ln(B/A) for template length m, tolerance trunc(r) x SD
     on integer-truncated differences; the series is not modified."""
-    m, r = _sampen_args(m, r)
-    rows, one = _rows(x, min_len=2, max_len=SERIES_CAP)
+    m, r = _sampen_args(m, r, "SmEn")
+    rows, one = _standardised_rows(x, False, "SmEn")
     res = []
     for row in rows:
         if m >= row.size:
@@ -716,10 +843,9 @@ def smen(x, m=2, r=0.2):
 
 def approximate_entropy(x, m=2, r=1.0):
     """Approximate entropy (nats), tolerance trunc(r) x population SD."""
-    m = _check_int(m, "m", 0)
-    if not np.isfinite(r):
-        raise ValueError(f"r={r!r} must be finite")
-    rows, one = _rows(x, min_len=1)
+    m = _param("AppEn1", "m", m)
+    r = _scalar(r, "r")
+    rows, one = _standardised_rows(x, False, "AppEn1")
     res = []
     for row in rows:
         if m >= row.size:
@@ -734,14 +860,15 @@ def approximate_entropy(x, m=2, r=1.0):
 
 def apen(x, m=2, r=0.2, sd=1.0):
     """Approximate entropy (nats) with tolerance r x sd (both as given)."""
-    m = _check_int(m, "m", 0)
-    rows, one = _rows(x, min_len=1)
+    m = _param("ApEn", "m", m)
+    r, sd = _scalar(r, "r"), _scalar(sd, "sd")
+    rows, one = _rows(x, routine="ApEn")
     res = []
     for row in rows:
         if m >= row.size:
             raise ValueError(f"m={m} must be below n={row.size}")
         with calling():
-            res.append(func("ApEn")(_pd(row), row.size, m, float(r), float(sd)))
+            res.append(func("ApEn")(_pd(row), row.size, m, r, sd))
     return _collect(res, one)
 
 
@@ -750,8 +877,8 @@ def apen(x, m=2, r=0.2, sd=1.0):
 def burg(x, order):
     """Burg (maximum-entropy) AR fit: Burg(coefs[order], xms) with the model
     x_t ~ sum coefs[k] x_(t-k-1); 1 <= order <= 106, order < n <= 12194."""
-    order = _check_int(order, "order", 1, 106)
-    rows, one = _rows(x, min_len=2, max_len=NODE_CAP)
+    order = _param("memcof", "order", order)
+    rows, one = _rows(x, routine="memcof")
     res = []
     for r in rows:
         if order >= r.size:
@@ -764,40 +891,53 @@ def burg(x, order):
     return _collect(res, one)
 
 
+def _model(coefs, xms):
+    d = np.array(coefs, dtype=np.float64, copy=True).ravel()
+    _finite(d, "coefs")
+    return d, _scalar(xms, "xms")
+
+
 def burg_spectrum(coefs, xms, fdt):
     """Power of the AR model at frequencies fdt (cycles per sample)."""
-    d = np.array(coefs, dtype=np.float64, copy=True)
+    d, xms = _model(coefs, xms)
     f = np.atleast_1d(np.asarray(fdt, dtype=np.float64))
+    _finite(f, "fdt")
     with calling():
-        out = np.array([func("evlmem")(float(v), _pd(d), d.size, float(xms)) for v in f])
+        out = np.array([func("evlmem")(float(v), _pd(d), d.size, xms) for v in f])
     return out if np.ndim(fdt) else float(out[0])
 
 
 def burg_integral(coefs, xms, a, b, eps=1e-7):
     """Adaptive integral of the AR spectrum from a to b (cycles per sample)."""
-    d = np.array(coefs, dtype=np.float64, copy=True)
+    d, xms = _model(coefs, xms)
+    a, b, eps = _scalar(a, "a"), _scalar(b, "b"), _scalar(eps, "eps")
     with calling():
-        return func("integ")(_pd(d), d.size, float(xms), float(a), float(b), float(eps))
+        return func("integ")(_pd(d), d.size, xms, a, b, eps)
 
 
 def band_power(coefs, xms, lo, hi):
     """Power of the AR model between lo and hi (cycles per sample), both sides folded."""
-    d = np.array(coefs, dtype=np.float64, copy=True)
+    d, xms = _model(coefs, xms)
+    lo, hi = _scalar(lo, "lo"), _scalar(hi, "hi")
     with calling():
-        return func("band_power")(float(lo), float(hi), _pd(d), d.size, float(xms))
+        return func("band_power")(lo, hi, _pd(d), d.size, xms)
 
 
 def band_powers(x, fs=256.0):
     """Delta, theta, alpha, beta, gamma power (0.53-4-8-13-30-60 Hz) of a Burg
-    model of order round(sqrt(n)); fs in hertz; BandPowers per row."""
+    model of order round(sqrt(n)); fs in hertz, at least 120 (twice the top of
+    the gamma band: no band may lie above the Nyquist frequency fs/2);
+    BandPowers per row."""
     if not np.isfinite(fs) or fs <= 0:
         raise ValueError(f"fs={fs!r} must be a positive sampling rate")
-    rows, one = _rows(x, min_len=2, max_len=SERIES_CAP)
+    above = [(name, lo, hi) for name, (lo, hi) in zip(BandPowers._fields, BANDS_HZ) if hi > fs / 2]
+    if above:
+        bands = ", ".join(f"{name} ({lo:g}-{hi:g} Hz)" for name, lo, hi in above)
+        raise ValueError(f"fs={fs!r} Hz puts the {bands} band{'s' if len(above) > 1 else ''} above the Nyquist "
+                         f"frequency {fs / 2:g} Hz; fs must be at least {2 * BANDS_HZ[-1][1]:g} Hz")
+    rows, one = _rows(x, routine="memse")
     res = []
     for r in rows:
-        order = int(math.sqrt(r.size) + 0.5)
-        if order > 106 or order >= r.size:
-            raise ValueError(f"n={r.size} gives model order {order}; at most 106 and below n")
         out = np.zeros(5)
         with calling():
             func("memse")(_pd(r), ctypes.byref(_ci(r.size)), ctypes.byref(_cd(fs)), _pd(out))
@@ -807,13 +947,13 @@ def band_powers(x, fs=256.0):
 
 # ---- matching of degree sequences ------------------------------------------
 
-def _seqs(a, b, max_len):
-    return _pair(a, b, dtype=np.int32, max_len=max_len, min_len=2)
+def _seqs(a, b, routine):
+    return _pair(a, b, dtype=np.int32, routine=routine, names=("a", "b"))
 
 
 def hvg_match(a, b):
     """Peak-aligned matching of two degree sequences: Match(score, shift)."""
-    xs, ys, one = _seqs(a, b, NODE_CAP)
+    xs, ys, one = _seqs(a, b, "Z_HVG_Match")
     res = []
     for r, s in zip(xs, ys):
         out = np.zeros(2)
@@ -825,7 +965,7 @@ def hvg_match(a, b):
 
 def hvg_similarity(a, b):
     """Similarity of two degree sequences by the matching used by run_hvgs."""
-    xs, ys, one = _seqs(a, b, NODE_CAP)
+    xs, ys, one = _seqs(a, b, "Z_HVG_Match3")
     res = []
     for r, s in zip(xs, ys):
         with calling():
@@ -835,7 +975,7 @@ def hvg_similarity(a, b):
 
 def hvg_match_back(a, b):
     """Back-matching on the value-2 nodes: MatchBack(correlation, lag, dmin, shift)."""
-    xs, ys, one = _seqs(a, b, 6097)
+    xs, ys, one = _seqs(a, b, "Z_HVG_Match_back")
     res = []
     for r, s in zip(xs, ys):
         out = np.zeros(3)
@@ -848,7 +988,8 @@ def hvg_match_back(a, b):
 def hvgs(a, b, q=0.0, r=0.0):
     """Segment correlation of two degree sequences: HVGS(result, span_a,
     span_b, start_minus_end); q and r are only compared for equality."""
-    xs, ys, one = _seqs(a, b, NODE_CAP)
+    q, r = _scalar(q, "q"), _scalar(r, "r")
+    xs, ys, one = _seqs(a, b, "Z_HVGS")
     res = []
     for u, v in zip(xs, ys):
         out = np.zeros(4)
