@@ -1,0 +1,258 @@
+// Burg spectra and band powers: against scipy.integrate.quad of the same
+// spectrum (golden.txt), the term-by-term spectrum, the model variance in
+// closed form; band and frequency checks, defaults and statuses.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "core/spectral/golden.h"
+#include "reference/spectral.h"
+#include "support/series.h"
+#include "zemba/core.h"
+
+namespace {
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+std::vector<double> bandPowers(const std::vector<double>& x, double sfreq, size_t order,
+                               const std::vector<double>& bands, int relative, int* status = nullptr) {
+    std::vector<double> out(bands.size() / 2, -1.0);
+    const int st = zemba_band_powers(x.data(), x.size(), sfreq, order, bands.data(), out.size(), relative,
+                                     out.data(), nullptr);
+    if (status) *status = st;
+    return out;
+}
+
+std::vector<double> modelPowers(const std::vector<double>& coefs, double variance, double sfreq,
+                                const std::vector<double>& bands, int relative) {
+    std::vector<double> out(bands.size() / 2, -1.0);
+    EXPECT_EQ(zemba_ar_band_powers(coefs.data(), coefs.size(), variance, sfreq, bands.data(), out.size(), relative,
+                                   out.data(), nullptr),
+              ZEMBA_OK);
+    return out;
+}
+
+void expectRelative(const std::vector<double>& got, const std::vector<double>& want, double tol,
+                    const std::string& what) {
+    ASSERT_EQ(got.size(), want.size()) << what;
+    for (size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], want[i], tol * std::fabs(want[i])) << what << " [" << i << "]";
+}
+
+// Series of several kinds with their sampling rates.
+struct Sample {
+    std::string name;
+    std::vector<double> x;
+    double sfreq;
+};
+
+std::vector<Sample> samples() {
+    std::vector<Sample> s;
+    s.push_back({"white", zemba_test::series(1000, 21, 0, 1.0), 256.0});
+    s.push_back({"walk", zemba_test::series(3000, 22, 1, 1.0), 173.61});
+    std::vector<double> tones = zemba_test::series(2000, 23, 0, 1.0);
+    for (size_t i = 0; i < tones.size(); ++i) tones[i] = 1e-3 * tones[i] + std::sin(0.2 * i) + std::sin(2.9 * i);
+    s.push_back({"tones", tones, 500.0});
+    return s;
+}
+
+}  // namespace
+
+TEST(CoreBandPowers, AgreeWithScipyQuad) {
+    int checked = 0;
+    for (const auto& c : zemba_test::goldenCases()) {
+        if (c.sfreq == 0.0) continue;
+        // The model statsmodels fitted, integrated here ...
+        expectRelative(modelPowers(c.coefs, c.variance, c.sfreq, c.bands, 0), c.power, 1e-9, c.name);
+        expectRelative(modelPowers(c.coefs, c.variance, c.sfreq, c.bands, 1), c.relative, 1e-9, c.name);
+        if (c.model) continue;
+        // ... and the whole path from the series.
+        int st = -1;
+        expectRelative(bandPowers(c.x, c.sfreq, c.order, c.bands, 0, &st), c.power, 1e-9, c.name);
+        EXPECT_EQ(st, ZEMBA_OK);
+        expectRelative(bandPowers(c.x, c.sfreq, c.order, c.bands, 1), c.relative, 1e-9, c.name);
+        std::vector<double> psd(c.freqs.size());
+        ASSERT_EQ(zemba_burg_psd(c.x.data(), c.x.size(), c.sfreq, c.order, c.freqs.data(), c.freqs.size(),
+                                 psd.data(), nullptr),
+                  ZEMBA_OK);
+        expectRelative(psd, c.psd, 1e-9, c.name + " psd");
+        ++checked;
+    }
+    EXPECT_GE(checked, 6);
+}
+
+TEST(CoreBandPowers, SpectrumMatchesTermByTermEvaluation) {
+    for (const Sample& s : samples())
+        for (size_t order : {1u, 5u, 16u, 40u}) {
+            std::vector<double> a(order);
+            double var = 0;
+            ASSERT_EQ(zemba_burg(s.x.data(), s.x.size(), order, 1, a.data(), &var, nullptr), ZEMBA_OK);
+            std::vector<double> freqs;
+            for (int i = 0; i <= 200; ++i) freqs.push_back(s.sfreq / 2 * i / 200);
+            std::vector<double> psd(freqs.size());
+            ASSERT_EQ(zemba_ar_psd(a.data(), order, var, s.sfreq, freqs.data(), freqs.size(), psd.data(), nullptr),
+                      ZEMBA_OK);
+            const std::vector<long double> al(a.begin(), a.end());
+            for (size_t i = 0; i < freqs.size(); ++i) {
+                const double want = static_cast<double>(zemba_reference::arPsd(freqs[i], al, var, s.sfreq));
+                EXPECT_NEAR(psd[i], want, 1e-11 * want) << s.name << " order " << order << " f=" << freqs[i];
+            }
+        }
+}
+
+TEST(CoreBandPowers, IntegralUpToNyquistIsTheModelVariance) {
+    for (const Sample& s : samples())
+        for (size_t order : {1u, 2u, 8u, 16u, 40u}) {
+            // sigma^2 / prod (1 - r^2) of the model fitted in quad precision.
+            const auto q = zemba_reference::burgWide<__float128>(s.x, order, true);
+            const double want = static_cast<double>(zemba_reference::modelVariance(q));
+            const std::vector<double> whole = bandPowers(s.x, s.sfreq, order, {0.0, s.sfreq / 2}, 0);
+            EXPECT_NEAR(whole[0], want, 1e-9 * want) << s.name << " order " << order;
+        }
+    // Peaks of width 1e-7 of the band found and resolved.
+    for (double r : {0.99, 0.9999999})
+        for (double w : {0.01, 1.3, 3.1}) {
+            zemba_reference::Ar2 ar(r, w);
+            const std::vector<double> a = {ar.d[0], ar.d[1]};
+            const double total = modelPowers(a, 0.5, 100.0, {0.0, 50.0}, 0)[0];
+            EXPECT_NEAR(total, 0.5 * ar.variance, 1e-9 * 0.5 * ar.variance) << r << " " << w;
+        }
+}
+
+TEST(CoreBandPowers, RelativePowersOfAPartitionSumToOne) {
+    for (const Sample& s : samples()) {
+        const double nyq = s.sfreq / 2;
+        const std::vector<double> bands = {0.0, 0.5, 0.5, 4, 4, 8, 8, 13, 13, 30, 30, 45, 45, nyq};
+        const std::vector<double> rel = bandPowers(s.x, s.sfreq, ZEMBA_ORDER_AUTO, bands, 1);
+        const std::vector<double> abs = bandPowers(s.x, s.sfreq, ZEMBA_ORDER_AUTO, bands, 0);
+        const double total = bandPowers(s.x, s.sfreq, ZEMBA_ORDER_AUTO, {0.0, nyq}, 0)[0];
+        double sum = 0;
+        for (size_t i = 0; i < rel.size(); ++i) {
+            sum += rel[i];
+            EXPECT_NEAR(rel[i], abs[i] / total, 1e-15 * rel[i] + 1e-300) << s.name << " " << i;
+        }
+        EXPECT_NEAR(sum, 1.0, 1e-9) << s.name;
+    }
+}
+
+TEST(CoreBandPowers, BandsMayEndAtNyquistAndNotBeyond) {
+    const auto x = zemba_test::series(400, 30, 0, 1.0);
+    double out[3] = {7, 7, 7};
+    size_t bad = 99;
+    const double ok[] = {1, 2, 0, 50, 25, 50};
+    EXPECT_EQ(zemba_band_powers(x.data(), 400, 100.0, 8, ok, 3, 0, out, &bad), ZEMBA_OK);
+    EXPECT_EQ(bad, 3u);
+    EXPECT_GT(out[2], 0.0);
+    const double nudge = std::nextafter(50.0, 100.0);
+    const struct {
+        double edges[6];
+        size_t index;
+    } rejected[] = {{{1, 2, 0, nudge, 3, 4}, 1},   {{1, 2, 3, 4, 60, 70}, 2}, {{-1e-9, 2, 3, 4, 5, 6}, 0},
+                    {{1, 2, 4, 3, 5, 6}, 1},       {{1, 2, 3, kNaN, 5, 6}, 1}, {{kNaN, 2, 3, 4, 5, 6}, 0},
+                    {{1, 2, 3, HUGE_VAL, 5, 6}, 1}};
+    for (const auto& r : rejected) {
+        double o[3] = {7, 7, 7};
+        EXPECT_EQ(zemba_band_powers(x.data(), 400, 100.0, 8, r.edges, 3, 0, o, &bad), ZEMBA_E_ARGUMENT);
+        EXPECT_EQ(bad, r.index);
+        EXPECT_EQ(o[0], 7.0);
+        std::vector<double> a(8, 0.1);
+        EXPECT_EQ(zemba_ar_band_powers(a.data(), 8, 1.0, 100.0, r.edges, 3, 1, o, &bad), ZEMBA_E_ARGUMENT);
+        EXPECT_EQ(bad, r.index);
+    }
+    // The default gamma band (30-45 Hz) does not fit below 90 Hz.
+    double five[5];
+    EXPECT_EQ(zemba_band_powers(x.data(), 400, 80.0, ZEMBA_ORDER_AUTO, nullptr, 5, 0, five, &bad), ZEMBA_E_ARGUMENT);
+    EXPECT_EQ(bad, 4u);
+    EXPECT_EQ(zemba_band_powers(x.data(), 400, 90.0, ZEMBA_ORDER_AUTO, nullptr, 5, 0, five, &bad), ZEMBA_OK);
+    // Frequencies of the density likewise.
+    const double freqs[] = {0, 50, 51};
+    double psd[3];
+    EXPECT_EQ(zemba_burg_psd(x.data(), 400, 100.0, 8, freqs, 3, psd, &bad), ZEMBA_E_ARGUMENT);
+    EXPECT_EQ(bad, 2u);
+    EXPECT_EQ(zemba_burg_psd(x.data(), 400, 100.0, 8, freqs, 2, psd, &bad), ZEMBA_OK);
+    EXPECT_EQ(bad, 2u);
+}
+
+TEST(CoreBandPowers, DefaultsAndAutomaticOrder) {
+    const char* names[] = {"delta", "theta", "alpha", "beta", "gamma"};
+    const double edges[] = {0.5, 4, 4, 8, 8, 13, 13, 30, 30, 45};
+    for (size_t i = 0; i < 5; ++i) {
+        const char* name = nullptr;
+        double lo = 0, hi = 0;
+        EXPECT_EQ(zemba_default_band(i, &name, &lo, &hi), ZEMBA_OK);
+        EXPECT_STREQ(name, names[i]);
+        EXPECT_EQ(lo, edges[2 * i]);
+        EXPECT_EQ(hi, edges[2 * i + 1]);
+    }
+    EXPECT_EQ(zemba_default_band(5, nullptr, nullptr, nullptr), ZEMBA_E_ARGUMENT);
+
+    const auto x = zemba_test::series(700, 31, 1, 1.0);  // default order 26
+    double a[5], b[5];
+    EXPECT_EQ(zemba_band_powers(x.data(), 700, 256.0, ZEMBA_ORDER_AUTO, nullptr, 5, 0, a, nullptr), ZEMBA_OK);
+    EXPECT_EQ(zemba_band_powers(x.data(), 700, 256.0, 26, edges, 5, 0, b, nullptr), ZEMBA_OK);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(a[i], b[i]) << i;
+    EXPECT_EQ(zemba_band_powers(x.data(), 700, 256.0, 26, nullptr, 3, 0, b, nullptr), ZEMBA_E_ARGUMENT);
+    const double f[] = {10.0};
+    EXPECT_EQ(zemba_burg_psd(x.data(), 700, 256.0, ZEMBA_ORDER_AUTO, f, 1, a, nullptr), ZEMBA_OK);
+    EXPECT_EQ(zemba_burg_psd(x.data(), 700, 256.0, 26, f, 1, b, nullptr), ZEMBA_OK);
+    EXPECT_EQ(a[0], b[0]);
+}
+
+TEST(CoreBandPowers, ZeroVarianceModelHasNoPower) {
+    const std::vector<double> flat(100, 3.25);
+    const std::vector<double> bands = {0, 10, 10, 50};
+    const auto abs = bandPowers(flat, 100.0, 4, bands, 0);
+    EXPECT_EQ(abs[0], 0.0);
+    EXPECT_EQ(abs[1], 0.0);
+    for (double v : bandPowers(flat, 100.0, 4, bands, 1)) EXPECT_TRUE(std::isnan(v));
+    const double f[] = {0.0, 25.0, 50.0};
+    double psd[3];
+    EXPECT_EQ(zemba_burg_psd(flat.data(), 100, 100.0, 4, f, 3, psd, nullptr), ZEMBA_OK);
+    for (double v : psd) EXPECT_EQ(v, 0.0);
+    // Order 0: a flat density at 2 var / sfreq.
+    const std::vector<double> two = {1.0, 3.0};
+    EXPECT_EQ(zemba_burg_psd(two.data(), 2, 10.0, 0, f, 1, psd, nullptr), ZEMBA_OK);
+    EXPECT_EQ(psd[0], 2 * 1.0 / 10.0);
+}
+
+TEST(CoreBandPowers, Statuses) {
+    auto x = zemba_test::series(64, 32, 0, 1.0);
+    const double bands[] = {1, 2};
+    const double f[] = {1};
+    double out[1] = {7}, a[3] = {0.1, 0.2, 0.1};
+    size_t bad = 0;
+    // Lengths: order >= n (the automatic order reaches n at n = 1).
+    EXPECT_EQ(zemba_band_powers(x.data(), 8, 10.0, 8, bands, 1, 0, out, nullptr), ZEMBA_E_TOO_SHORT);
+    EXPECT_EQ(zemba_band_powers(x.data(), 1, 10.0, ZEMBA_ORDER_AUTO, bands, 1, 0, out, nullptr), ZEMBA_E_TOO_SHORT);
+    EXPECT_EQ(zemba_band_powers(x.data(), 0, 10.0, ZEMBA_ORDER_AUTO, bands, 1, 0, out, nullptr), ZEMBA_E_TOO_SHORT);
+    EXPECT_EQ(zemba_burg_psd(x.data(), 3, 10.0, 3, f, 1, out, nullptr), ZEMBA_E_TOO_SHORT);
+    EXPECT_EQ(zemba_band_powers(x.data(), 2, 10.0, ZEMBA_ORDER_AUTO, bands, 1, 0, out, nullptr), ZEMBA_OK);
+    // Sampling rates.
+    for (double fs : {0.0, -1.0, kNaN, HUGE_VAL}) {
+        EXPECT_EQ(zemba_band_powers(x.data(), 64, fs, 4, bands, 1, 0, out, &bad), ZEMBA_E_ARGUMENT) << fs;
+        EXPECT_EQ(bad, 1u);
+        EXPECT_EQ(zemba_ar_psd(a, 3, 1.0, fs, f, 1, out, nullptr), ZEMBA_E_ARGUMENT) << fs;
+    }
+    // Non-finite samples, coefficients and variances; negative variance.
+    x[40] = kNaN;
+    out[0] = 7;
+    EXPECT_EQ(zemba_band_powers(x.data(), 64, 10.0, 4, bands, 1, 0, out, nullptr), ZEMBA_E_NONFINITE);
+    EXPECT_EQ(zemba_burg_psd(x.data(), 64, 10.0, 4, f, 1, out, nullptr), ZEMBA_E_NONFINITE);
+    EXPECT_EQ(out[0], 7.0);
+    a[1] = HUGE_VAL;
+    EXPECT_EQ(zemba_ar_band_powers(a, 3, 1.0, 10.0, bands, 1, 0, out, nullptr), ZEMBA_E_NONFINITE);
+    EXPECT_EQ(zemba_ar_psd(a, 3, 1.0, 10.0, f, 1, out, nullptr), ZEMBA_E_NONFINITE);
+    a[1] = 0.2;
+    EXPECT_EQ(zemba_ar_band_powers(a, 3, kNaN, 10.0, bands, 1, 0, out, nullptr), ZEMBA_E_NONFINITE);
+    EXPECT_EQ(zemba_ar_band_powers(a, 3, -1.0, 10.0, bands, 1, 0, out, nullptr), ZEMBA_E_ARGUMENT);
+    EXPECT_EQ(out[0], 7.0);
+    // Null pointers; empty requests need none.
+    EXPECT_EQ(zemba_band_powers(nullptr, 64, 10.0, 4, bands, 1, 0, out, nullptr), ZEMBA_E_NULL);
+    EXPECT_EQ(zemba_band_powers(x.data(), 64, 10.0, 4, bands, 1, 0, nullptr, nullptr), ZEMBA_E_NULL);
+    EXPECT_EQ(zemba_ar_band_powers(nullptr, 3, 1.0, 10.0, bands, 1, 0, out, nullptr), ZEMBA_E_NULL);
+    EXPECT_EQ(zemba_ar_psd(a, 3, 1.0, 10.0, nullptr, 1, out, nullptr), ZEMBA_E_NULL);
+    EXPECT_EQ(zemba_ar_psd(nullptr, 0, 1.0, 10.0, nullptr, 0, nullptr, nullptr), ZEMBA_OK);
+    EXPECT_EQ(zemba_ar_band_powers(nullptr, 0, 1.0, 10.0, bands, 0, 0, nullptr, nullptr), ZEMBA_OK);
+}
