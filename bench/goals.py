@@ -20,6 +20,12 @@ PEERS = [
     ("approximate entropy, m = 2, integer data (`AppEn1`)", "AppEn1_m2/int/12193", 0.051, 10),
     ("mutual information, n = 4096", "calculateMutualInformation/white/4096", 0.00039, 10),
     ("Burg coefficients, order 16 (`memcof`)", "memcof_16/white/12193", 0.00062, 10),
+    ("Burg, order 16, core (`zemba_burg`), n = 256", "core_burg_16/white/256", 0.00014, 3),
+    ("Burg, order 16, core (`zemba_burg`), n = 4096", "core_burg_16/white/4096", 0.00025, 10),
+    ("Burg, order 16, core (`zemba_burg`)", "core_burg_16/white/12193", 0.00041, 10),
+    ("five band powers, order 16, core (`zemba_band_powers`), n = 256", "core_band_powers_16/white/256", 0.0018, 3),
+    ("five band powers, order 16, core (`zemba_band_powers`), n = 4096", "core_band_powers_16/white/4096", 0.0018, 10),
+    ("five band powers, order 16, core (`zemba_band_powers`)", "core_band_powers_16/white/12193", 0.0020, 10),
     ("natural visibility, n = 256 (`getVGFast`)", "getVGFast_mode2/white/256", 0.000021, 2),
     ("natural visibility, n = 12193 (`getVGFast`, fills 12193² slope cells)", "getVGFast_mode2/white/12193", 0.0015, None),
 ]

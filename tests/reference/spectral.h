@@ -114,6 +114,23 @@ T modelVariance(const BurgWide<T>& m) {
     return v;
 }
 
+// Variance of the AR model with coefficients a and innovation variance var:
+// reflection coefficients by the step-down recursion in T, then
+// var / prod (1 - r_k^2).
+template <class T>
+T arModelVariance(const std::vector<double>& a, double var) {
+    std::vector<T> c(a.begin(), a.end());
+    T v = var;
+    for (size_t p = c.size(); p > 0; --p) {
+        const T k = c[p - 1], q = T(1) - k * k;
+        v /= q;
+        std::vector<T> prev(p - 1);
+        for (size_t i = 0; i + 1 < p; ++i) prev[i] = (c[i] + k * c[p - 2 - i]) / q;
+        c = prev;
+    }
+    return v;
+}
+
 // ---- spectra ----
 
 // pm / |1 - sum d[k] e^{i(k+1) 2 pi fdt}|^2 evaluated term by term (fdt in

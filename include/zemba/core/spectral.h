@@ -87,10 +87,16 @@ ZEMBA_CORE_API int zemba_burg_psd(const double* x, size_t n, double sfreq, size_
                                   size_t nfreqs, double* psd, size_t* bad_index);
 
 /* Band powers of the given AR model: the integral of P(f) over each band
- * [low, high] (Hz), in x^2, by adaptive Gauss-Kronrod (7-15) quadrature of
- * the closed form, to a relative accuracy of 1e-9 of each band's power
- * (intervals narrower than 1e-13 rad per sample are not split, so models
- * with poles within about 1e-12 of the unit circle may fall short).
+ * [low, high] (Hz), in x^2, by globally adaptive Gauss-Kronrod (7-15)
+ * quadrature of the closed form, to a relative accuracy of 1e-9 of each
+ * band's power. Intervals are split until no peak can hide between their
+ * nodes and |Kronrod - Gauss| summed over the band is below 1e-10 of it;
+ * next to poles close to the unit circle the spectrum is evaluated in long
+ * double. The accuracy holds (and is tested) down to models whose innovation
+ * variance is 1e-15 of the model variance; for models with poles on the unit
+ * circle to double precision (fitted to noiseless tones) the work stops at
+ * 1000 intervals per band or intervals of 1e-13 rad per sample and the result
+ * is an estimate (inf where |A| rounds to 0).
  *   bands     nbands pairs (low, high) in Hz with 0 <= low <= high <=
  *             sfreq / 2 (a band may end at the Nyquist frequency; low = high
  *             gives 0); NULL: the five default bands (nbands must then be

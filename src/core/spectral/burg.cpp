@@ -323,9 +323,8 @@ int burgFit(const double* x, size_t n, size_t order, bool demean, double* coefs,
     }
 
     // y (n values) becomes the backward errors in place; F holds the forward
-    // ones. Both start on a cache line (vector loads and stores then split
-    // fewer lines).
-    // Each is followed by zeros that the vector loads may reach.
+    // ones. Both start on a cache line (fewer split loads and stores) and are
+    // followed by zeros that the vector loads may reach.
     if (n > SIZE_MAX / 16 - kLanes) return ZEMBA_E_NO_MEMORY;
     const size_t stride = (n + kLanes + 7) / 8 * 8;
     const size_t total = order > 0 ? 2 * stride : stride;

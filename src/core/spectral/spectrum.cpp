@@ -23,7 +23,7 @@ constexpr double kTarget = 1e-10;
 // Intervals narrower than this (radians) are not split further.
 constexpr double kNarrowest = 1e-13;
 // Split budget per band: beyond it the estimate so far is returned.
-constexpr size_t kMaxIntervals = 200000;
+constexpr size_t kMaxIntervals = 1000;
 
 // Gauss-Kronrod 7-15 nodes (non-negative half) and weights.
 const double kXgk[8] = {0.991455371120812639206854697526329, 0.949107912342758524526189684047851,
@@ -41,18 +41,28 @@ const double kDefaultBands[ZEMBA_DEFAULT_BAND_COUNT][2] = {{0.5, 4.0}, {4.0, 8.0
                                                            {30.0, 45.0}};
 const char* const kDefaultBandNames[ZEMBA_DEFAULT_BAND_COUNT] = {"delta", "theta", "alpha", "beta", "gamma"};
 
-// |A(e^{-iw})|^2 with A(z) = 1 - sum a[k] z^(k+1), by complex Horner.
-double denominator(const double* a, size_t p, double w) {
-    if (p == 0) return 1.0;
-    const double c = std::cos(w), s = std::sin(w);
-    double br = a[p - 1], bi = 0.0;
+// |A(e^{-iw})|^2 with A(z) = 1 - sum a[k] z^(k+1), by complex Horner in T.
+template <class T>
+T horner(const double* a, size_t p, double w) {
+    const T c = std::cos(static_cast<T>(w)), s = std::sin(static_cast<T>(w));
+    T br = a[p - 1], bi = 0;
     for (size_t k = p - 1; k-- > 0;) {
-        const double r = a[k] + (c * br + s * bi);
+        const T r = a[k] + (c * br + s * bi);
         bi = c * bi - s * br;
         br = r;
     }
-    const double ar = 1.0 - (c * br + s * bi), ai = -(c * bi - s * br);
+    const T ar = 1 - (c * br + s * bi), ai = -(c * bi - s * br);
     return ar * ar + ai * ai;
+}
+
+// |A|^2, in double where that keeps about 12 digits: its rounding error is
+// near 2 eps sum |a| / |A|, so where |A| falls below 1e-4 sum |a| (next to a
+// pole on the unit circle) it is evaluated again in long double.
+double denominator(const double* a, size_t p, double w, double size) {
+    if (p == 0) return 1.0;
+    const double d = horner<double>(a, p, w);
+    if (d >= 1e-8 * size * size) return d;
+    return static_cast<double>(horner<long double>(a, p, w));
 }
 
 // |dA(e^{-iw})/dw| = |sum (k + 1) a[k] e^{-i(k+1)w}|.
@@ -69,6 +79,12 @@ double slope(const double* a, size_t p, double w) {
     return std::sqrt(sr * sr + si * si);
 }
 
+double coefSize(const double* a, size_t p) {
+    double s = 1.0;
+    for (size_t k = 0; k < p; ++k) s += std::fabs(a[k]);
+    return s;
+}
+
 struct Piece {
     double a, b, value, error;
     bool resolved;  // |A| stays above a quarter of its centre value on [a, b]
@@ -82,7 +98,7 @@ bool lessUrgent(const Piece& x, const Piece& y) {
 // Integral of 1 / |A(e^{-iw})|^2 over bands of w.
 class Integrator {
 public:
-    Integrator(const double* a, size_t p) : a_(a), p_(p) {
+    Integrator(const double* a, size_t p) : a_(a), p_(p), size_(coefSize(a, p)) {
         for (size_t k = 0; k < p; ++k) curvature_ += static_cast<double>((k + 1) * (k + 1)) * std::fabs(a[k]);
     }
 
@@ -130,11 +146,11 @@ private:
 
     Piece evaluate(double a, double b) const {
         const double c = 0.5 * (a + b), h = 0.5 * (b - a);
-        const double fc = 1.0 / denominator(a_, p_, c);
+        const double fc = 1.0 / denominator(a_, p_, c, size_);
         double kronrod = kWgk[7] * fc, gauss = kWg[3] * fc;
         for (int i = 0; i < 7; ++i) {
             const double d = h * kXgk[i];
-            const double f = 1.0 / denominator(a_, p_, c - d) + 1.0 / denominator(a_, p_, c + d);
+            const double f = 1.0 / denominator(a_, p_, c - d, size_) + 1.0 / denominator(a_, p_, c + d, size_);
             kronrod += kWgk[i] * f;
             if (i % 2 == 1) gauss += kWg[i / 2] * f;
         }
@@ -151,6 +167,7 @@ private:
 
     const double* a_;
     size_t p_;
+    double size_;             // 1 + sum |a|
     double curvature_ = 0.0;  // bound on |d^2 A / dw^2|
     std::vector<Piece> heap_, done_;  // pieces to refine, pieces kept
 };
@@ -181,9 +198,9 @@ size_t firstBadFrequency(const double* freqs, size_t nfreqs, double sfreq) {
 
 void psdOf(const double* coefs, size_t order, double variance, double sfreq, const double* freqs, size_t nfreqs,
            double* psd) {
-    const double scale = 2.0 * variance / sfreq;
+    const double scale = 2.0 * variance / sfreq, size = coefSize(coefs, order);
     for (size_t i = 0; i < nfreqs; ++i)
-        psd[i] = variance == 0.0 ? 0.0 : scale / denominator(coefs, order, kTwoPi * (freqs[i] / sfreq));
+        psd[i] = variance == 0.0 ? 0.0 : scale / denominator(coefs, order, kTwoPi * (freqs[i] / sfreq), size);
 }
 
 void bandPowersOf(const double* coefs, size_t order, double variance, double sfreq, const double* bands,
