@@ -37,7 +37,9 @@ extern "C" {
  *   variance   out: the innovation variance sigma^2, the mean forward and
  *              backward prediction-error energy of the last stage,
  *              sum_t (f_p(t)^2 + b_p(t)^2) / (2 (n - p)) (units of x^2). For
- *              order 0 it is the mean square of the (demeaned) series.
+ *              order 0 it is the mean square of the (demeaned) series. The
+ *              work is scaled by a power of two, so any finite samples are
+ *              fine; only a variance beyond the double range reads inf.
  *   reflection out, order values, may be NULL: the reflection coefficients
  *              (partial autocorrelations) r_1..r_order, each in [-1, 1].
  * Coefficients and variance follow statsmodels' regression.linear_model.burg
@@ -49,7 +51,7 @@ extern "C" {
  * variance 0 with demean, a[0] = 1 and variance 0 without.
  * Statuses: ZEMBA_E_NULL (x, coefs or variance NULL where needed),
  * ZEMBA_E_TOO_SHORT (order >= n, including n = 0), ZEMBA_E_NONFINITE,
- * ZEMBA_E_NO_MEMORY (2 n doubles of work space). Nothing is written unless
+ * ZEMBA_E_NO_MEMORY (about 2 n doubles of work space). Nothing is written unless
  * ZEMBA_OK. Cost: O(n order) time. */
 ZEMBA_CORE_API int zemba_burg(const double* x, size_t n, size_t order, int demean, double* coefs,
                               double* variance, double* reflection);
