@@ -22,6 +22,12 @@ PEERS = [
     ("core mutual information, 16 bins, n = 256", "CoreMutualInformation/white/256", 0.000074, 3),
     ("core mutual information, 16 bins, n = 4096", "CoreMutualInformation/white/4096", 0.00033, 10),
     ("Burg coefficients, order 16 (`memcof`)", "memcof_16/white/12193", 0.00062, 10),
+    ("Burg, order 16, core (`zemba_burg`), n = 256", "core_burg_16/white/256", 0.00014, 3),
+    ("Burg, order 16, core (`zemba_burg`), n = 4096", "core_burg_16/white/4096", 0.00025, 10),
+    ("Burg, order 16, core (`zemba_burg`)", "core_burg_16/white/12193", 0.00041, 10),
+    ("five band powers, order 16, core (`zemba_band_powers`), n = 256", "core_band_powers_16/white/256", 0.0018, 3),
+    ("five band powers, order 16, core (`zemba_band_powers`), n = 4096", "core_band_powers_16/white/4096", 0.0018, 10),
+    ("five band powers, order 16, core (`zemba_band_powers`)", "core_band_powers_16/white/12193", 0.0020, 10),
     ("natural visibility, n = 256 (`getVGFast`)", "getVGFast_mode2/white/256", 0.000021, 2),
     ("natural visibility, n = 12193 (`getVGFast`, fills 12193² slope cells)", "getVGFast_mode2/white/12193", 0.0015, None),
     # core entropies (bench/core_entropy.cpp); the last three rows are time limits, not peers

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "reference/spectral.h"
 #include "support/capture.h"
 
 using zemba_test::captureStdout;
@@ -38,26 +39,10 @@ std::vector<double> readChannel(const std::string& file, const std::string& chan
 
 // 2 x composite Simpson of the model spectrum over [lo, hi].
 double fineBandPower(double lo, double hi, double* d, int m, double pm) {
-    const int intervals = 200000;
-    const double h = (hi - lo) / intervals;
-    double odd = 0, even = 0;
-    for (int i = 1; i < intervals; ++i) (i % 2 ? odd : even) += evlmem(lo + i * h, d, m, pm);
-    const double s = evlmem(lo, d, m, pm) + 4 * odd + 2 * even + evlmem(hi, d, m, pm);
-    return 2 * s * h / 3;
+    return 2 * zemba_reference::simpson([&](double f) { return evlmem(f, d, m, pm); }, lo, hi, 200000);
 }
 
-// Power of the AR(2) model with poles r e^{+-iw}, over the full period:
-// the process variance (1 - p2) / ((1 + p2)((1 - p2)^2 - p1^2)) times pm.
-struct Ar2 {
-    double d[2];
-    double variance;
-    Ar2(double r, double w) {
-        d[0] = 2 * r * std::cos(w);
-        d[1] = -r * r;
-        const long double p1 = d[0], p2 = d[1];
-        variance = static_cast<double>((1 - p2) / ((1 + p2) * ((1 - p2) * (1 - p2) - p1 * p1)));
-    }
-};
+using zemba_reference::Ar2;
 
 }  // namespace
 

@@ -12,48 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "reference/spectral.h"
+
 namespace {
-
-struct Burg {
-    std::vector<double> d, f, b, prev;
-    double xms = 0.0;
-};
-
-// The recursion written out plainly, on private buffers.
-Burg reference(const std::vector<double>& x, int m) {
-    const int n = static_cast<int>(x.size());
-    Burg r;
-    r.d.assign(static_cast<size_t>(m), 0.0);
-    r.prev.assign(static_cast<size_t>(m) + 1, 0.0);
-    r.f.assign(x.begin(), x.end() - 1);
-    r.b.assign(x.begin() + 1, x.end());
-    double p = 0.0;
-    for (double v : x) p += v * v;
-    r.xms = p / n;
-    for (int k = 0; k < m; ++k) {
-        double num = 0.0, den = 0.0;
-        const int len = n - 1 - k;
-        for (int j = 0; j < len; ++j) {
-            num += r.f[j] * r.b[j];
-            den += r.f[j] * r.f[j] + r.b[j] * r.b[j];
-        }
-        r.d[k] = 2.0 * num / den;
-        r.xms *= 1.0 - r.d[k] * r.d[k];
-        for (int i = 0; i < k; ++i) r.d[i] = r.prev[i] - r.d[k] * r.prev[k - 1 - i];
-        if (k == m - 1) break;
-        for (int i = 0; i <= k; ++i) r.prev[i] = r.d[i];
-        for (int j = 0; j < len - 1; ++j) {
-            r.f[j] -= r.prev[k] * r.b[j];
-            r.b[j] = r.b[j + 1] - r.prev[k] * r.f[j + 1];
-        }
-    }
-    return r;
-}
 
 bool same(const double* a, const double* b, size_t count) { return std::memcmp(a, b, sizeof(double) * count) == 0; }
 
 void expectSame(const std::vector<double>& x, int m, const std::string& what) {
-    const Burg want = reference(x, m);
+    const zemba_reference::MemcofResult want = zemba_reference::memcofPlain(x, m);
     std::vector<double> d(static_cast<size_t>(m) + 1, -9.0);
     double xms = -1.0;
     memcof(x.data(), static_cast<long>(x.size()), m, xms, d.data());

@@ -4,10 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <complex>
 #include <cstdint>
 #include <random>
 #include <vector>
+
+#include "reference/spectral.h"
 
 namespace {
 
@@ -33,14 +34,6 @@ std::vector<double> noise(int n, uint64_t seed) {
     std::vector<double> x(n);
     for (double& v : x) v = g();
     return x;
-}
-
-// pm / |1 - sum d[k] e^{i(k+1)theta}|^2 evaluated term by term.
-double directSpectrum(double fdt, const std::vector<double>& d, double pm) {
-    std::complex<double> a(1.0, 0.0);
-    for (size_t k = 0; k < d.size(); ++k)
-        a -= d[k] * std::polar(1.0, kTwoPi * fdt * static_cast<double>(k + 1));
-    return pm / std::norm(a);
 }
 
 }  // namespace
@@ -192,7 +185,7 @@ TEST(MemSpectrum, MatchesDirectComplexEvaluation) {
     memcof(x.data(), 512, 16, xms, d.data());
     for (int i = 0; i <= 100; ++i) {
         const double f = i * 0.005;
-        const double ref = directSpectrum(f, d, xms);
+        const double ref = zemba_reference::arSpectrum<double>(f, d, xms);
         EXPECT_NEAR(evlmem(f, d.data(), 16, xms), ref, 1e-11 * ref) << f;
     }
 }
