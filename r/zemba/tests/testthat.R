@@ -1,0 +1,3 @@
+library(testthat)
+library(zemba)
+test_check("zemba")
