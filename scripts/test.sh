@@ -11,6 +11,7 @@ ctest --test-dir build --output-on-failure -j"$(nproc)" || status=1
 if [ -x scripts/test-hosts.sh ]; then
   scripts/test-hosts.sh || status=1
 fi
+scripts/test-r.sh || status=1  # R package: R CMD build + check --no-manual
 scripts/test-windows.sh || status=1
 scripts/test-sanitize.sh || status=1
 scripts/fuzz.sh --short || status=1
