@@ -1,5 +1,8 @@
 # zemba: nonlinear and information-theoretic features of time series, from R.
 # Loads libzemba with dyn.load and calls its by-address routines with .C().
+# This is the original library's own calling convention (.C on the seed's
+# exported routines), kept as it is; the R package in r/zemba calls the
+# reentrant core through .Call instead and is what new R code should use.
 # Logarithms are natural (nats); moments are population moments. .C copies
 # every argument, so the caller's vectors are never modified. Every feature
 # takes a numeric vector or a matrix (rows = channels or epochs) and returns

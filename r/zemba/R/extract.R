@@ -32,11 +32,11 @@ extract_features <- function(x, sfreq, features = c("perm_entropy", "sample_entr
     if (f == "band_powers") args$sfreq <- sfreq
     v <- do.call(f, args)  # epochs x channels (x outputs)
     if (length(dim(v)) == 2L) {
-      for (c in seq_len(d[2L])) columns[[paste0(channels[c], "_", f)]] <- v[, c]
+      for (c in seq_len(d[2L])) columns[[paste0(channels[c], "_", f)]] <- unname(v[, c])
     } else {
       outs <- dimnames(v)[[3L]]
       for (c in seq_len(d[2L])) for (o in seq_along(outs))
-        columns[[paste0(channels[c], "_", f, "_", outs[o])]] <- v[, c, o]
+        columns[[paste0(channels[c], "_", f, "_", outs[o])]] <- unname(v[, c, o])
     }
   }
   out <- as.data.frame(columns, optional = TRUE)

@@ -33,6 +33,7 @@ test_that("extract_features: {channel}_{feature}[_{output}] columns, values of t
   one <- extract_features(read_trial(trial_file()), 256, "hvg_irreversibility")
   expect_equal(dim(one), c(1, 64 * 7))
   expect_equal(names(one)[1], "FP1_hvg_irreversibility_divergence")
+  expect_equal(rownames(one), "1")
 })
 
 test_that("errors say what is wrong", {
