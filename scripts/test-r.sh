@@ -15,6 +15,7 @@ tarball=$(ls zemba_*.tar.gz)
 status=0
 _R_CHECK_FORCE_SUGGESTS_=false ZEMBA_REPO="$root" R CMD check --no-manual "$tarball" >check.log 2>&1 || status=1
 grep -E "^\* checking .*\.\.\. (NOTE|WARNING|ERROR)|^Status:" check.log || true
+grep -hE "^\[ FAIL|^• " zemba.Rcheck/tests/testthat.Rout* 2>/dev/null || true
 if [ $status -ne 0 ] || grep -qE "^\* checking .*\.\.\. (WARNING|ERROR)|^Status: .*(WARNING|ERROR)" check.log; then
   cat check.log
   for f in zemba.Rcheck/00install.out zemba.Rcheck/tests/testthat.Rout.fail; do [ -f "$f" ] && tail -50 "$f"; done
