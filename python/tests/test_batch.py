@@ -75,7 +75,7 @@ def test_feature_columns_equal_the_per_trial_routines(serial):
     trial = zemba.load_trial(DATA / "co2c0000340.rd.108")
     rows = t[t["file"] == "co2c0000340.rd.108"]
     np.testing.assert_array_equal(rows["perm_entropy"], zemba.permutation_entropy(trial.data, m=4))
-    np.testing.assert_array_equal(rows["power_alpha"], zemba.band_powers(trial.data, fs=256.0).alpha)
+    np.testing.assert_array_equal(rows["band_powers_alpha"], zemba.band_powers(trial.data, fs=256.0).alpha)
     np.testing.assert_array_equal(rows["div_kl"], zemba.divergence_features(trial.data).kl)
     np.testing.assert_array_equal(rows["mean_degree"], zemba.hva(trial.data).mean_degree)
     np.testing.assert_array_equal(rows["sample_entropy"], zemba.sample_entropy(trial.data)[:, 2])
