@@ -77,3 +77,35 @@ def test_command_line_takes_params_sfreq_engine_and_lists_them(tmp_path):
     assert bad.returncode == 2 and "no parameter" in bad.stderr
     listing = subprocess.run([cli, "--list-features"], capture_output=True, text=True, timeout=120).stdout
     assert "sample_entropy" in listing and "order=2, tolerance=0.2" in listing
+
+
+def test_interrupt_with_thread_workers_exits_130_at_once(tmp_path):
+    import os
+    import shutil
+    import signal
+    import time
+    data = tmp_path / "data"
+    data.mkdir()
+    for k in range(8):
+        for f in sorted(DATA.glob("*.rd.*")):
+            shutil.copy(f, data / f"{f.name.rsplit('.', 1)[0]}.{int(f.name.rsplit('.', 1)[1]) + 200 * (k + 1):03d}")
+    out = tmp_path / "features.csv"
+    out.write_text("earlier output\n")
+    proc = subprocess.Popen([str(ROOT / "scripts" / "zemba-batch"), str(data), "-o", str(out), "-j", "2",
+                             "--engine", "threads", "--no-progress"],
+                            stderr=subprocess.PIPE, text=True, start_new_session=True)
+    try:
+        assert "on 2 worker thread" in proc.stderr.readline()
+        time.sleep(1.5)
+        assert proc.poll() is None, "the run finished before it could be interrupted"
+        sent = time.monotonic()
+        proc.send_signal(signal.SIGINT)
+        rc = proc.wait(timeout=60)
+        elapsed = time.monotonic() - sent
+    finally:
+        if proc.poll() is None:
+            os.killpg(proc.pid, signal.SIGKILL)
+    err = proc.stderr.read()
+    assert rc == 130 and "interrupted" in err, err
+    assert elapsed < 3.0, f"exit took {elapsed:.1f} s"
+    assert out.read_text() == "earlier output\n" and sorted(os.listdir(tmp_path)) == ["data", "features.csv"]

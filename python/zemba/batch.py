@@ -307,16 +307,22 @@ def _one_trial(path, features, similarity, fs):
     return ("ok", str(path), meta, t.channels, cols, counts, sim)
 
 
-def _run_chunk(paths, job):
+def _run_chunk(paths, job, cancel=None):
     """Work unit of a worker: results of a few trial files, in order. One
     library lock spans the whole chunk. job: (plan, similarity, sfreq), plan
-    [(feature name or callable, params)]."""
+    [(feature name or callable, params)]. cancel: a threading.Event that, once
+    set, stops the chunk between trials (its results are then discarded)."""
     from ._lib import calling
     plan, similarity, fs = job
     feats = [(n, FEATURES[n], prm) if isinstance(n, str) else (getattr(n, "__name__", repr(n)), n, prm)
              for n, prm in plan]
+    out = []
     with calling():
-        return [_one_trial(p, feats, similarity, fs) for p in paths]
+        for p in paths:
+            if cancel is not None and cancel.is_set():
+                break
+            out.append(_one_trial(p, feats, similarity, fs))
+    return out
 
 
 def _indexed_chunk(task):
@@ -353,15 +359,18 @@ def _serial(chunks, job):
 
 def _threads(chunks, job, workers):
     """Chunks on a pool of threads in this process. Left early, queued chunks
-    are cancelled; running ones (a few trials each) finish before return."""
+    are cancelled and running ones stop after their current trial."""
+    import threading
     from concurrent.futures import ThreadPoolExecutor, as_completed
     pool = ThreadPoolExecutor(workers, thread_name_prefix="zemba-batch")
+    cancel = threading.Event()
     futs = {}
     try:
-        futs = {pool.submit(_run_chunk, c, job): i for i, c in enumerate(chunks)}
+        futs = {pool.submit(_run_chunk, c, job, cancel): i for i, c in enumerate(chunks)}
         for f in as_completed(futs):
             yield futs[f], f.result()
     finally:
+        cancel.set()                      # running chunks stop after their current trial
         pool.shutdown(wait=True, cancel_futures=True)
 
 
