@@ -13,6 +13,8 @@ import pandas.testing as pdt  # noqa: E402
 import zemba  # noqa: E402
 from zemba import batch  # noqa: E402
 
+Z = batch.legacy_api()   # the original library's routines the batch features call
+
 from conftest import ROOT  # noqa: E402
 
 DATA = ROOT / "data" / "eeg"
@@ -38,13 +40,13 @@ def test_threads_give_the_serial_table():
 
 
 def test_parameters_and_sampling_rate_reach_the_routines():
-    trial = zemba.load_trial(ONE)
+    trial = Z.load_trial(ONE)
     res = _quiet([ONE], ["sample_entropy", "perm_entropy", "band_powers"], workers=0, sfreq=200.0,
                  params={"sample_entropy.order": 3, "perm_entropy__order": 5})
     t = res.table
-    np.testing.assert_array_equal(t["sample_entropy"], zemba.sample_entropy(trial.data, m=3)[:, 3])
-    np.testing.assert_array_equal(t["perm_entropy"], zemba.permutation_entropy(trial.data, m=5))
-    np.testing.assert_array_equal(t["band_powers_beta"], zemba.band_powers(trial.data, fs=200.0).beta)
+    np.testing.assert_array_equal(t["sample_entropy"], Z.sample_entropy(trial.data, m=3)[:, 3])
+    np.testing.assert_array_equal(t["perm_entropy"], Z.permutation_entropy(trial.data, m=5))
+    np.testing.assert_array_equal(t["band_powers_beta"], Z.band_powers(trial.data, fs=200.0).beta)
     # the earlier feature names are still accepted and give the same columns
     old = _quiet([ONE], ["permutation_entropy"], workers=0, params=["permutation_entropy.order=5"]).table
     np.testing.assert_array_equal(old["perm_entropy"], t["perm_entropy"])
@@ -69,9 +71,9 @@ def test_command_line_takes_params_sfreq_engine_and_lists_them(tmp_path):
                            "--engine", "threads"], capture_output=True, text=True, timeout=300)
     assert proc.returncode == 0, proc.stderr
     t = pd.read_csv(out, float_precision="round_trip")
-    trial = zemba.load_trial(ONE)
-    np.testing.assert_array_equal(t["sample_entropy"], zemba.sample_entropy(trial.data, m=3)[:, 3])
-    np.testing.assert_array_equal(t["band_powers_delta"], zemba.band_powers(trial.data, fs=200.0).delta)
+    trial = Z.load_trial(ONE)
+    np.testing.assert_array_equal(t["sample_entropy"], Z.sample_entropy(trial.data, m=3)[:, 3])
+    np.testing.assert_array_equal(t["band_powers_delta"], Z.band_powers(trial.data, fs=200.0).delta)
     bad = subprocess.run([cli, str(ONE), "-o", str(out), "--param", "sample_entropy.x=1"],
                          capture_output=True, text=True, timeout=120)
     assert bad.returncode == 2 and "no parameter" in bad.stderr

@@ -29,7 +29,7 @@ from pathlib import Path
 
 import numpy as np
 
-__all__ = ["FEATURES", "DEFAULT_FEATURES", "BatchResult", "SkippedFile", "find_trials", "extract",
+__all__ = ["legacy_api", "FEATURES", "DEFAULT_FEATURES", "BatchResult", "SkippedFile", "find_trials", "extract",
            "write_table", "check_writable", "make_figures", "main"]
 
 GROUPS = {"a": "alcoholic", "c": "control"}
@@ -48,6 +48,17 @@ class BatchResult(namedtuple("BatchResult", "table skipped degree_counts similar
     similarity_kind: 'match', 'mi' or None."""
 
 
+def legacy_api():
+    """The module holding the original library's routines the batch features
+    call (divergence_features, hva, load_trial, ...): zemba.legacy where the
+    package has it, else the top level, where they lived before."""
+    import importlib
+    try:
+        return importlib.import_module("zemba.legacy")
+    except ImportError:
+        return importlib.import_module("zemba")
+
+
 # ---- feature registry -------------------------------------------------------
 # Each entry maps a trial's data (channels x samples, microvolts), its
 # sampling rate and the feature's parameters to {column: one value per
@@ -56,46 +67,46 @@ class BatchResult(namedtuple("BatchResult", "table skipped degree_counts similar
 # the divergence features keep the `div_*` names the CLI prints.
 
 def _divergence(x, fs):
-    import zemba
+    zemba = legacy_api()
     d = zemba.divergence_features(x)
     return {f"div_{k}": getattr(d, k) for k in d._fields}
 
 
 def _band_powers(x, fs):
-    import zemba
+    zemba = legacy_api()
     b = zemba.band_powers(x, fs=fs)
     return {f"band_powers_{k}": getattr(b, k) for k in b._fields}
 
 
 def _perm_entropy(x, fs, order=4):
-    import zemba
+    zemba = legacy_api()
     return {"perm_entropy": zemba.permutation_entropy(x, m=int(order))}
 
 
 def _delay_perm_entropy(x, fs, order=4, delay=1):
-    import zemba
+    zemba = legacy_api()
     return {"delay_perm_entropy": zemba.delay_permutation_entropy(x, m=int(order), tau=int(delay))}
 
 
 def _sample_entropy(x, fs, order=2, tolerance=0.2):
-    import zemba
+    zemba = legacy_api()
     order = int(order)
     return {"sample_entropy": zemba.sample_entropy(x, m=order, r=float(tolerance))[:, order]}
 
 
 def _mean_degree(x, fs):
-    import zemba
+    zemba = legacy_api()
     h = zemba.hva(x)
     return {"mean_degree": h.mean_degree, "mean_weight": h.mean_weight}
 
 
 def _degree_entropy(x, fs):
-    import zemba
+    zemba = legacy_api()
     return {"degree_entropy": zemba.degree_entropy(x)}
 
 
 def _hvg_stack(x, fs):
-    import zemba
+    zemba = legacy_api()
     h = zemba.hvg_stack(x)
     return {f"hvg_stack_{k}": np.asarray(getattr(h, k), dtype=np.float64) for k in h._fields}
 
@@ -247,7 +258,7 @@ def _similarity(data, kind):
     called directly: the per-call checks of the wrappers hold for every pair
     once they hold for the trial (int32 degrees, few states)."""
     import ctypes
-    import zemba
+    zemba = legacy_api()
     from ._lib import func
     n, length = data.shape
     mat = np.full((n, n), np.nan)
@@ -277,7 +288,7 @@ def _similarity(data, kind):
 
 
 def _one_trial(path, features, similarity, fs):
-    import zemba
+    zemba = legacy_api()
     try:
         t = zemba.load_trial(path)
     except zemba.TrialFileError as e:
