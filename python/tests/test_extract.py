@@ -9,6 +9,8 @@ import pytest
 import zemba
 from zemba import extract
 
+from conftest import ROOT
+
 
 def _stub_entropy(x, order=3, delay=1, normalize=False, weighted=False):
     return np.asarray(x).std(axis=-1) * order + delay
@@ -110,3 +112,20 @@ def test_docstring_examples_run():
     import doctest
     res = doctest.testmod(extract, raise_on_error=False)
     assert res.failed == 0
+
+
+def test_div_feature_has_the_batch_and_cli_names_and_values():
+    from zemba import batch
+    Z = batch.legacy_api()
+    t = Z.load_trial(ROOT / "data" / "eeg" / "co2c0000340.rd.108")
+    X = np.stack([t.data[:4], t.data[4:8]])                 # 2 epochs x 4 channels
+    df = extract.extract_features(X, 256.0, ["div"], ch_names=list(t.channels[:4]), n_jobs=2)
+    assert list(df.columns[:7]) == [f"{t.channels[0]}_div_{k}" for k in
+                                    ("kl", "degree_entropy", "mean_degree", "mean_backward_weight",
+                                     "degree_asymmetry", "mean_m", "mean_g")]
+    rows = batch.extract([ROOT / "data" / "eeg" / "co2c0000340.rd.108"], ["div"], workers=0, progress=False).table
+    for e in range(2):
+        for c in range(4):
+            ch = t.channels[c]
+            np.testing.assert_array_equal(df.loc[e, f"{ch}_div_kl"], rows["div_kl"].iloc[4 * e + c])
+            np.testing.assert_array_equal(df.loc[e, f"{ch}_div_mean_g"], rows["div_mean_g"].iloc[4 * e + c])

@@ -8,7 +8,7 @@ Column names
 ------------
 ``{channel}_{feature}`` for a feature with one value per series, and
 ``{channel}_{feature}_{output}`` for a feature with several named outputs
-(``Fz_band_powers_alpha``, ``Fz_hvg_irreversibility_kl``). Columns are ordered
+(``Fz_band_powers_alpha``, ``Fz_div_kl``). Columns are ordered
 by feature (in the order selected), then channel, then output. The batch tool
 (``zemba.batch``) writes the same names without the ``{channel}_`` prefix
 (its table has one row per trial and channel).
@@ -116,6 +116,20 @@ for _n, _p, _s, _d in (
          "Burg band powers, one output per band (signal units squared)")):
     register_feature(_n, _n, _p, _s, doc=_d)
 register_feature("mean_degree", _mean_degree, {}, doc="mean degree of the horizontal visibility graph")
+
+
+def _div(x):
+    # The original library's divergence features, one series at a time; the
+    # names are those the CLI (zemba-eeg) and the batch table use: div_kl, ...
+    from .batch import legacy_api
+    x = np.asarray(x, dtype=np.float64)
+    d = legacy_api().divergence_features(x.reshape(-1, x.shape[-1]))
+    return {k: np.asarray(getattr(d, k), dtype=np.float64).reshape(x.shape[:-1]) for k in d._fields}
+
+
+register_feature("div", _div, {}, doc="backward/forward divergence of the directed horizontal visibility "
+                 "graph: kl (nats), degree_entropy, mean_degree, mean_backward_weight, degree_asymmetry, "
+                 "mean_m, mean_g")
 del _n, _p, _s, _d
 
 
