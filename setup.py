@@ -7,6 +7,7 @@ zlib1g-dev:
     python3 -m venv --system-site-packages .venv
     .venv/bin/pip install --no-build-isolation .
 """
+import os
 import re
 from pathlib import Path
 
@@ -14,6 +15,8 @@ from pybind11.setup_helpers import ParallelCompile, Pybind11Extension
 from setuptools import Extension, setup
 
 ROOT = Path(__file__).resolve().parent
+# setuptools' objects and the export map go here, apart from the CMake build/ folder.
+BUILD_BASE = Path(os.environ.get("ZEMBA_PIP_BUILD") or ROOT / "build-pip")
 ParallelCompile("ZEMBA_BUILD_JOBS", default=0).install()
 
 
@@ -36,7 +39,7 @@ def export_map():
     """Linker version script from the one list of exported names."""
     names = [l.split()[1] for l in (ROOT / "src/frame/exports.txt").read_text().splitlines()
              if l.split()[:1] in (["code"], ["data"])]
-    out = ROOT / "build" / "python" / "zemba.map"
+    out = BUILD_BASE / "zemba.map"
     out.parent.mkdir(parents=True, exist_ok=True)
     out.write_text("{\n  global:\n" + "".join(f"    {n};\n" for n in names) + "  local:\n    *;\n};\n")
     return str(out)
@@ -53,4 +56,4 @@ legacy = Extension(
     extra_compile_args=FLAGS + ["-std=c++17"], libraries=["z"],
     extra_link_args=[f"-Wl,--version-script={export_map()}", "-Wl,--no-undefined"])
 
-setup(ext_modules=[core, legacy], options={"build": {"build_base": "build/python"}})
+setup(ext_modules=[core, legacy], options={"build": {"build_base": str(BUILD_BASE)}})

@@ -29,7 +29,7 @@ from pathlib import Path
 
 import numpy as np
 
-__all__ = ["FEATURES", "DEFAULT_FEATURES", "BatchResult", "SkippedFile", "find_trials", "extract",
+__all__ = ["legacy_api", "FEATURES", "DEFAULT_FEATURES", "BatchResult", "SkippedFile", "find_trials", "extract",
            "write_table", "check_writable", "make_figures", "main"]
 
 GROUPS = {"a": "alcoholic", "c": "control"}
@@ -48,94 +48,159 @@ class BatchResult(namedtuple("BatchResult", "table skipped degree_counts similar
     similarity_kind: 'match', 'mi' or None."""
 
 
+def legacy_api():
+    """The module holding the original library's routines the batch features
+    call (divergence_features, hva, load_trial, ...): zemba.legacy where the
+    package has it, else the top level, where they lived before."""
+    import importlib
+    try:
+        return importlib.import_module("zemba.legacy")
+    except ImportError:
+        return importlib.import_module("zemba")
+
+
 # ---- feature registry -------------------------------------------------------
-# Each entry maps a trial's data (channels x samples, microvolts) and its
-# sampling rate to {column: one value per channel}.
+# Each entry maps a trial's data (channels x samples, microvolts), its
+# sampling rate and the feature's parameters to {column: one value per
+# channel}. Columns are named as extract_features names them without the
+# channel prefix: `{feature}` for one output, `{feature}_{output}` for several;
+# the divergence features keep the `div_*` names the CLI prints.
 
 def _divergence(x, fs):
-    import zemba
+    zemba = legacy_api()
     d = zemba.divergence_features(x)
     return {f"div_{k}": getattr(d, k) for k in d._fields}
 
 
 def _band_powers(x, fs):
-    import zemba
+    zemba = legacy_api()
     b = zemba.band_powers(x, fs=fs)
-    return {f"power_{k}": getattr(b, k) for k in b._fields}
+    return {f"band_powers_{k}": getattr(b, k) for k in b._fields}
 
 
-def _permutation_entropy(x, fs):
-    import zemba
-    return {"perm_entropy": zemba.permutation_entropy(x, m=4)}
+def _perm_entropy(x, fs, order=4):
+    zemba = legacy_api()
+    return {"perm_entropy": zemba.permutation_entropy(x, m=int(order))}
 
 
-def _delay_permutation_entropy(x, fs):
-    import zemba
-    return {"delay_perm_entropy": zemba.delay_permutation_entropy(x, m=4, tau=1)}
+def _delay_perm_entropy(x, fs, order=4, delay=1):
+    zemba = legacy_api()
+    return {"delay_perm_entropy": zemba.delay_permutation_entropy(x, m=int(order), tau=int(delay))}
 
 
-def _sample_entropy(x, fs):
-    import zemba
-    return {"sample_entropy": zemba.sample_entropy(x, m=2, r=0.2)[:, 2]}
+def _sample_entropy(x, fs, order=2, tolerance=0.2):
+    zemba = legacy_api()
+    order = int(order)
+    return {"sample_entropy": zemba.sample_entropy(x, m=order, r=float(tolerance))[:, order]}
 
 
 def _mean_degree(x, fs):
-    import zemba
+    zemba = legacy_api()
     h = zemba.hva(x)
     return {"mean_degree": h.mean_degree, "mean_weight": h.mean_weight}
 
 
 def _degree_entropy(x, fs):
-    import zemba
+    zemba = legacy_api()
     return {"degree_entropy": zemba.degree_entropy(x)}
 
 
 def _hvg_stack(x, fs):
-    import zemba
+    zemba = legacy_api()
     h = zemba.hvg_stack(x)
-    return {f"stack_{k}": np.asarray(getattr(h, k), dtype=np.float64) for k in h._fields}
+    return {f"hvg_stack_{k}": np.asarray(getattr(h, k), dtype=np.float64) for k in h._fields}
 
 
 FEATURES = {
-    "divergence": _divergence,
+    "div": _divergence,
     "band_powers": _band_powers,
-    "permutation_entropy": _permutation_entropy,
-    "delay_permutation_entropy": _delay_permutation_entropy,
+    "perm_entropy": _perm_entropy,
+    "delay_perm_entropy": _delay_perm_entropy,
     "sample_entropy": _sample_entropy,
     "mean_degree": _mean_degree,
     "degree_entropy": _degree_entropy,
     "hvg_stack": _hvg_stack,
 }
-DEFAULT_FEATURES = ("divergence", "band_powers", "permutation_entropy", "sample_entropy", "mean_degree")
+# Earlier names of the same features, still accepted.
+ALIASES = {"divergence": "div", "permutation_entropy": "perm_entropy",
+           "delay_permutation_entropy": "delay_perm_entropy"}
+DEFAULT_FEATURES = ("div", "band_powers", "perm_entropy", "sample_entropy", "mean_degree")
+DEFAULT_SFREQ = 256.0
 
 FEATURE_HELP = {
-    "divergence": "backward/forward divergence of the directed visibility graph (7 columns div_*)",
-    "band_powers": "Burg band powers delta..gamma (power_*)",
-    "permutation_entropy": "permutation entropy, m=4 (perm_entropy)",
-    "delay_permutation_entropy": "delay permutation entropy, m=4, tau=1 (delay_perm_entropy)",
-    "sample_entropy": "sample entropy, m=2, r=0.2 sd (sample_entropy)",
-    "mean_degree": "mean degree and weight of the horizontal visibility graph",
+    "div": "backward/forward divergence of the directed visibility graph (7 columns div_*)",
+    "band_powers": "Burg band powers delta..gamma at --sfreq (band_powers_*)",
+    "perm_entropy": "permutation entropy (perm_entropy; order=4)",
+    "delay_perm_entropy": "delay permutation entropy (delay_perm_entropy; order=4, delay=1)",
+    "sample_entropy": "sample entropy (sample_entropy; order=2, tolerance=0.2 x sd)",
+    "mean_degree": "mean degree and weight of the horizontal visibility graph (mean_degree, mean_weight)",
     "degree_entropy": "entropy of the visibility-graph degree sequence",
-    "hvg_stack": "stack-built visibility graph summary (7 columns stack_*)",
+    "hvg_stack": "stack-built visibility graph summary (7 columns hvg_stack_*)",
 }
 
 
-def _resolve(features):
-    """[(name, callable)] from names of FEATURES or module-level callables."""
+def feature_params(name):
+    """{parameter: default} of a batch feature."""
+    import inspect
+    fn = FEATURES[ALIASES.get(name, name)]
+    return {k: v.default for k, v in list(inspect.signature(fn).parameters.items())[2:]}
+
+
+def _parse_params(params):
+    """{feature: {param: value}} from a dict {'feature.param' or 'feature__param': value}
+    or a list of 'feature.param=value' strings (values read as numbers where they are)."""
+    if params is None:
+        return {}
+    if not isinstance(params, dict):
+        items = {}
+        for item in params:
+            key, sep, value = str(item).partition("=")
+            if not sep:
+                raise ValueError(f"parameter {item!r} is not feature.param=value")
+            for conv in (int, float):
+                try:
+                    value = conv(value)
+                    break
+                except ValueError:
+                    pass
+            items[key.strip()] = value
+        params = items
+    out = {}
+    for key, value in params.items():
+        name, sep, param = key.replace("__", ".").partition(".")
+        name = ALIASES.get(name, name)
+        if not sep or name not in FEATURES:
+            raise ValueError(f"parameter {key!r} names no feature (feature.param; features: {', '.join(FEATURES)})")
+        known = feature_params(name)
+        if param not in known:
+            raise ValueError(f"feature {name!r} has no parameter {param!r}"
+                             + (f" (has: {', '.join(known)})" if known else " (it takes none)"))
+        out.setdefault(name, {})[param] = value
+    return out
+
+
+def _resolve(features, params=None):
+    """[(name, callable, params)] from names of FEATURES (or ALIASES) or module-level
+    callables f(data, fs)."""
     if features is None:
         features = DEFAULT_FEATURES
     if isinstance(features, str):
         features = [f for f in features.split(",") if f]
+    params = _parse_params(params)
     out = []
     for f in features:
         if callable(f):
-            out.append((getattr(f, "__name__", repr(f)), f))
-        elif f in FEATURES:
-            out.append((f, FEATURES[f]))
+            out.append((getattr(f, "__name__", repr(f)), f, {}))
+        elif ALIASES.get(f, f) in FEATURES:
+            f = ALIASES.get(f, f)
+            out.append((f, FEATURES[f], dict(params.get(f, {}))))
         else:
             raise ValueError(f"unknown feature {f!r}; known: {', '.join(FEATURES)}")
     if not out:
         raise ValueError("no feature chosen")
+    unused = set(params) - {n for n, _, _ in out}
+    if unused:
+        raise ValueError(f"parameters given for feature(s) not computed: {', '.join(sorted(unused))}")
     return out
 
 
@@ -193,7 +258,7 @@ def _similarity(data, kind):
     called directly: the per-call checks of the wrappers hold for every pair
     once they hold for the trial (int32 degrees, few states)."""
     import ctypes
-    import zemba
+    zemba = legacy_api()
     from ._lib import func
     n, length = data.shape
     mat = np.full((n, n), np.nan)
@@ -222,8 +287,8 @@ def _similarity(data, kind):
     return mat
 
 
-def _one_trial(path, features, similarity):
-    import zemba
+def _one_trial(path, features, similarity, fs):
+    zemba = legacy_api()
     try:
         t = zemba.load_trial(path)
     except zemba.TrialFileError as e:
@@ -232,11 +297,10 @@ def _one_trial(path, features, similarity):
         return ("skip", str(path), f"open: trial file {path} cannot be read: {type(e).__name__}: {e}")
     if t.error:
         return ("skip", str(path), "trial marked as an error trial (\"err\" in its condition line)")
-    fs = 256.0
     cols = {}
-    for name, fn in features:
+    for name, fn, params in features:
         try:
-            computed = fn(t.data, fs)
+            computed = fn(t.data, fs, **params)
         except ValueError as e:   # the routines refuse this trial's data (e.g. values that overflow)
             return ("skip", str(path), f"feature {name} refused the trial: {e}")
         for col, vals in computed.items():
@@ -254,18 +318,27 @@ def _one_trial(path, features, similarity):
     return ("ok", str(path), meta, t.channels, cols, counts, sim)
 
 
-def _run_chunk(paths, features, similarity):
+def _run_chunk(paths, job, cancel=None):
     """Work unit of a worker: results of a few trial files, in order. One
-    library lock spans the whole chunk."""
+    library lock spans the whole chunk. job: (plan, similarity, sfreq), plan
+    [(feature name or callable, params)]. cancel: a threading.Event that, once
+    set, stops the chunk between trials (its results are then discarded)."""
     from ._lib import calling
-    feats = _resolve(features)
+    plan, similarity, fs = job
+    feats = [(n, FEATURES[n], prm) if isinstance(n, str) else (getattr(n, "__name__", repr(n)), n, prm)
+             for n, prm in plan]
+    out = []
     with calling():
-        return [_one_trial(p, feats, similarity) for p in paths]
+        for p in paths:
+            if cancel is not None and cancel.is_set():
+                break
+            out.append(_one_trial(p, feats, similarity, fs))
+    return out
 
 
 def _indexed_chunk(task):
-    i, paths, features, similarity = task
-    return i, _run_chunk(paths, features, similarity)
+    i, paths, job = task
+    return i, _run_chunk(paths, job)
 
 
 def _worker_init():
@@ -290,12 +363,29 @@ def _progress(total, enabled):
     return tqdm(total=total, unit="trial", desc="zemba batch", file=sys.stderr, smoothing=0.1)
 
 
-def _serial(chunks, features, similarity):
+def _serial(chunks, job):
     for i, c in enumerate(chunks):
-        yield i, _run_chunk(c, features, similarity)
+        yield i, _run_chunk(c, job)
 
 
-def _local(chunks, features, similarity, workers):
+def _threads(chunks, job, workers):
+    """Chunks on a pool of threads in this process. Left early, queued chunks
+    are cancelled and running ones stop after their current trial."""
+    import threading
+    from concurrent.futures import ThreadPoolExecutor, as_completed
+    pool = ThreadPoolExecutor(workers, thread_name_prefix="zemba-batch")
+    cancel = threading.Event()
+    futs = {}
+    try:
+        futs = {pool.submit(_run_chunk, c, job, cancel): i for i, c in enumerate(chunks)}
+        for f in as_completed(futs):
+            yield futs[f], f.result()
+    finally:
+        cancel.set()                      # running chunks stop after their current trial
+        pool.shutdown(wait=True, cancel_futures=True)
+
+
+def _local(chunks, job, workers):
     """Chunks on a pool of spawned worker processes. Left early (an interrupt,
     an error), the pool is terminated: queued chunks are dropped and running
     workers stopped at once, then joined, so none outlives the call."""
@@ -305,7 +395,7 @@ def _local(chunks, features, similarity, workers):
         pool = ctx.Pool(workers, initializer=_worker_init)
     finished = False
     try:
-        tasks = [(i, c, features, similarity) for i, c in enumerate(chunks)]
+        tasks = [(i, c, job) for i, c in enumerate(chunks)]
         for i, res in pool.imap_unordered(_indexed_chunk, tasks):
             yield i, res
         finished = True
@@ -334,14 +424,14 @@ class _no_interrupt:
         return False
 
 
-def _dask(chunks, features, similarity, scheduler):
+def _dask(chunks, job, scheduler):
     from distributed import Client, as_completed
     own = not isinstance(scheduler, Client)
     client = Client(scheduler) if own else scheduler
     futs = []
     finished = False
     try:
-        futs = [client.submit(_run_chunk, c, features, similarity, pure=False) for c in chunks]
+        futs = [client.submit(_run_chunk, c, job, pure=False) for c in chunks]
         index = {f.key: i for i, f in enumerate(futs)}
         for f in as_completed(futs):
             res = f.result()
@@ -357,7 +447,7 @@ def _dask(chunks, features, similarity, scheduler):
 
 
 def extract(source, features=None, *, workers=None, scheduler=None, progress=None, shard=None,
-            similarity=None, announce=False):
+            similarity=None, announce=False, params=None, sfreq=DEFAULT_SFREQ, engine="processes"):
     """Features of every trial x channel of `source` (see find_trials).
 
     features: names from FEATURES (default DEFAULT_FEATURES), or module-level
@@ -374,9 +464,19 @@ def extract(source, features=None, *, workers=None, scheduler=None, progress=Non
     work starts. Every file that cannot be read or is not a complete trial
     (whatever the reason), and error trials, are skipped, listed in the
     result and warned about. KeyboardInterrupt stops the work at once: queued
-    chunks are dropped and worker processes stopped before it propagates."""
-    feats = _resolve(features)
-    plan = [n if n in FEATURES and FEATURES[n] is f else f for n, f in feats]
+    chunks are dropped and worker processes stopped before it propagates.
+    params: feature parameters, {'sample_entropy.order': 3} (or
+    'sample_entropy__order') or a list of 'feature.param=value' strings.
+    sfreq: sampling rate of the trials in Hz (the data set's: 256).
+    engine: 'processes' (a spawned pool) or 'threads' (this process) for
+    workers >= 1; every engine gives the same table."""
+    feats = _resolve(features, params)
+    plan = [(n if n in FEATURES and FEATURES[n] is f else f, prm) for n, f, prm in feats]
+    if not (isinstance(sfreq, (int, float)) and math.isfinite(sfreq) and sfreq > 0):
+        raise ValueError(f"sfreq must be a positive sampling rate in Hz, not {sfreq!r}")
+    if engine not in ("processes", "threads"):
+        raise ValueError(f"engine must be 'processes' or 'threads', not {engine!r}")
+    job = (plan, similarity, float(sfreq))
     if similarity is not None and similarity not in SIMILARITY:
         raise ValueError(f"similarity must be one of {SIMILARITY} or None, not {similarity!r}")
     files = _shard(find_trials(source), shard)
@@ -386,17 +486,17 @@ def extract(source, features=None, *, workers=None, scheduler=None, progress=Non
         raise ValueError(f"workers={workers} must be >= 0")
     chunks = _chunks(files, 1 if scheduler is None and workers == 0 else max(1, workers))
     if scheduler is not None:
-        stream = _dask(chunks, plan, similarity, scheduler)
+        stream = _dask(chunks, job, scheduler)
     elif workers == 0 or not chunks:
-        stream = _serial(chunks, plan, similarity)
+        stream = _serial(chunks, job)
     else:
-        stream = _local(chunks, plan, similarity, min(workers, len(chunks)))
+        stream = (_threads if engine == "threads" else _local)(chunks, job, min(workers, len(chunks)))
 
     bar = _progress(len(files), progress)
     if announce:
         where = (f"the Dask scheduler {scheduler}" if scheduler is not None else
                  "this process" if workers == 0 or not chunks else
-                 f"{min(workers, len(chunks))} worker process(es)")
+                 f"{min(workers, len(chunks))} worker {'thread' if engine == 'threads' else 'process'}(es)")
         print(f"zemba-batch: {len(files)} trial file(s) on {where}", file=sys.stderr, flush=True)
     done, ready, nxt, sims = [], {}, 0, {}
     try:
@@ -548,7 +648,14 @@ def _parser():
     p.add_argument("-f", "--features", default=",".join(DEFAULT_FEATURES),
                    help="comma-separated feature names (default: %(default)s); --list-features shows all")
     p.add_argument("-j", "--workers", type=int, default=None,
-                   help="local worker processes (default: number of cores; 0 = in this process)")
+                   help="local workers (default: number of cores; 0 = in this process)")
+    p.add_argument("--engine", choices=("processes", "threads"), default="processes",
+                   help="local workers are processes (default) or threads of this process")
+    p.add_argument("--param", action="append", default=[], metavar="FEATURE.PARAM=VALUE",
+                   help="a feature's parameter, e.g. sample_entropy.order=3 (repeatable; "
+                        "--list-features shows them)")
+    p.add_argument("--sfreq", type=float, default=DEFAULT_SFREQ,
+                   help="sampling rate of the trials in Hz (default: %(default)s)")
     p.add_argument("--scheduler", help="Dask scheduler address, e.g. tcp://host:8786 (instead of local workers)")
     p.add_argument("--shard", help="K/N: only every Nth trial file, starting at the Kth (0-based), "
                                    "of the sorted file list")
@@ -565,7 +672,8 @@ def main(argv=None):
     args = _parser().parse_args(argv)
     if args.list_features:
         for name in FEATURES:
-            print(f"{name:28s} {FEATURE_HELP.get(name, '')}")
+            prm = ", ".join(f"{k}={v}" for k, v in feature_params(name).items())
+            print(f"{name:20s} {FEATURE_HELP.get(name, '')}" + (f"  [params: {prm}]" if prm else ""))
         return 0
     if not args.source:
         _parser().error("no source given")
@@ -585,7 +693,8 @@ def main(argv=None):
             warnings.simplefilter("ignore")   # skipped files are listed below instead
             res = extract(args.source, args.features, workers=args.workers, scheduler=args.scheduler,
                           progress=False if args.no_progress else None, shard=args.shard,
-                          similarity=similarity, announce=True)
+                          similarity=similarity, announce=True, params=args.param, sfreq=args.sfreq,
+                          engine=args.engine)
         for s in res.skipped:
             print(f"zemba-batch: skipped {s.path}: {s.reason}", file=sys.stderr)
         n_trials = res.table["file"].nunique() if len(res.table) else 0

@@ -59,9 +59,10 @@ def degree_distribution(result, path):
 
 
 def band_powers(result, path):
-    """Mean band power (log scale) per channel, one panel per band, one line per group."""
+    """Band power (log scale) per channel, one panel per band: per group the mean of the
+    subjects' mean powers (line) and the range of the subject means (shaded)."""
     table = result.table
-    cols = [c for c in table.columns if c.startswith("power_")]
+    cols = [c for c in table.columns if c.startswith("band_powers_")]
     if not cols:
         return None
     plt = _plt()
@@ -72,16 +73,23 @@ def band_powers(result, path):
     n_trials = _trials_per_group(table)
     for ax, col in zip(axes, cols):
         for i, (g, sub) in enumerate(table.groupby("group", sort=True)):
-            v = sub.assign(_p=sub[col].where(sub[col] > 0)).groupby("channel")["_p"].mean()
-            v = v.reindex(channels)
-            ax.plot(x, v.to_numpy(), "o-", ms=3, lw=1.2, color=_colour(g, i),
-                    label=f"{g} ({n_trials.get(g, 0)} trials)")
+            # one mean per subject and channel; the line is the group's mean of the
+            # subject means, the band spans the lowest to the highest subject mean
+            per = (sub.assign(_p=sub[col].where(sub[col] > 0)).groupby(["subject", "channel"])["_p"].mean()
+                   .unstack("channel").reindex(columns=channels))
+            n_subj = per.shape[0]
+            c = _colour(g, i)
+            ax.plot(x, per.mean(axis=0).to_numpy(), "o-", ms=3, lw=1.2, color=c,
+                    label=f"{g}: mean of {n_subj} subjects ({n_trials.get(g, 0)} trials)")
+            if n_subj > 1:
+                ax.fill_between(x, per.min(axis=0).to_numpy(dtype=float), per.max(axis=0).to_numpy(dtype=float),
+                                color=c, alpha=0.18, lw=0, label=f"{g}: range of subject means")
         ax.set_yscale("log")
-        ax.set_ylabel(BAND_LABELS.get(col[6:], col) + "\n(uV$^2$)", fontsize=9)
+        ax.set_ylabel(BAND_LABELS.get(col[len("band_powers_"):], col) + "\n(uV$^2$)", fontsize=9)
         ax.grid(True, axis="y", alpha=0.3)
         ax.grid(True, axis="x", alpha=0.12)
     axes[0].legend(frameon=False, fontsize=9, ncol=2, loc="upper right")
-    axes[0].set_title("Band power per channel (Burg spectrum, mean over trials; flat channels left out)")
+    axes[0].set_title("Band power per channel (Burg spectrum): group mean of per-subject means, shaded: between-subject range; flat channels left out", fontsize=10)
     axes[-1].set_xticks(x)
     axes[-1].set_xticklabels(channels, rotation=90, fontsize=7)
     axes[-1].set_xlim(-0.7, len(channels) - 0.3)
@@ -92,7 +100,9 @@ def band_powers(result, path):
 
 
 def channel_similarity(result, path, kind="match"):
-    """Channels x channels mean pair similarity per group, as heat maps."""
+    """Channels x channels mean pair similarity per group as heat maps, and,
+    with both groups present, the alcoholic-minus-control difference; every
+    channel labelled, each colour scale labelled."""
     if not result.similarity:
         return None
     plt = _plt()
@@ -100,25 +110,42 @@ def channel_similarity(result, path, kind="match"):
     mats = [result.similarity[g] for g in groups]
     finite = np.concatenate([m[np.isfinite(m)] for m in mats])
     lo, hi = (np.percentile(finite, 1), np.percentile(finite, 99)) if finite.size else (0, 1)
+    diff = None
+    if "alcoholic" in result.similarity and "control" in result.similarity:
+        diff = result.similarity["alcoholic"] - result.similarity["control"]
     n = mats[0].shape[0]
     channels = result.channels or [str(i) for i in range(n)]
-    fig, axes = plt.subplots(1, len(groups), figsize=(7.2 * len(groups) + 1.2, 7.4), dpi=100, squeeze=False)
+    panels = len(groups) + (diff is not None)
+    fig, axes = plt.subplots(1, panels, figsize=(8.2 * panels, 8.4), dpi=100, squeeze=False)
     n_trials = _trials_per_group(result.table)
+    unit = "matching score" if kind == "match" else "mutual information (nats)"
+    ticks = np.arange(n)
+
+    def label(ax):
+        ax.set_xticks(ticks)
+        ax.set_xticklabels(channels, rotation=90, fontsize=4.6)
+        ax.set_yticks(ticks)
+        ax.set_yticklabels(channels, fontsize=4.6)
+
     for ax, g, m in zip(axes[0], groups, mats):
         im = ax.imshow(np.ma.masked_invalid(m), vmin=lo, vmax=hi, cmap="viridis", interpolation="nearest")
         ax.set_title(f"{g} ({n_trials.get(g, 0)} trials)")
-        ticks = np.arange(0, n, 2)
-        ax.set_xticks(ticks)
-        ax.set_xticklabels([channels[i] for i in ticks], rotation=90, fontsize=6)
-        ax.set_yticks(ticks)
-        ax.set_yticklabels([channels[i] for i in ticks], fontsize=6)
+        label(ax)
+    fig.colorbar(im, ax=list(axes[0][:len(groups)]), fraction=0.025, pad=0.02,
+                 label=f"mean {unit}")
+    if diff is not None:
+        ax = axes[0][-1]
+        fin = np.abs(diff[np.isfinite(diff)])
+        lim = float(np.percentile(fin, 99)) if fin.size else 1.0
+        lim = lim if lim > 0 else 1.0
+        dim = ax.imshow(np.ma.masked_invalid(diff), vmin=-lim, vmax=lim, cmap="RdBu_r", interpolation="nearest")
+        ax.set_title("alcoholic minus control")
+        label(ax)
+        fig.colorbar(dim, ax=ax, fraction=0.046, pad=0.02, label=f"difference of mean {unit}")
     what = ("visibility-graph matching of degree sequences" if kind == "match"
-            else "mutual information of degree sequences (nats)")
+            else "mutual information of degree sequences")
     fig.suptitle(f"Channel-pair similarity, mean over trials: {what}")
-    fig.tight_layout(rect=(0, 0, 0.93, 0.96))
-    cax = fig.add_axes((0.945, 0.15, 0.015, 0.7))
-    fig.colorbar(im, cax=cax)
-    fig.savefig(path)
+    fig.savefig(path, bbox_inches="tight")
     plt.close(fig)
     return path
 
