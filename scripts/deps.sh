@@ -2,7 +2,7 @@
 # Installs, from Debian's packages, what building and testing need and the
 # machine lacks. Pass extra package names to install those too.
 set -euo pipefail
-want=(cmake g++ make binutils libgtest-dev "$@")
+want=(cmake g++ make binutils libgtest-dev pkg-config "$@")
 missing=()
 for pkg in "${want[@]}"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
