@@ -3,7 +3,7 @@
 # original library; static core) and through pkg-config (zemba-core). Runs
 # every program. Fails on the first step that fails.
 #   cmake -DBUILD_DIR=b -DSOURCE_DIR=s -DWORK_DIR=w -DLIBDIR=lib -DC_COMPILER=cc
-#         -DGENERATOR=g -P consumer.cmake
+#         [-DC_FLAGS=flags] -DGENERATOR=g -P consumer.cmake
 cmake_minimum_required(VERSION 3.16)
 foreach(_v BUILD_DIR SOURCE_DIR WORK_DIR LIBDIR C_COMPILER GENERATOR)
   if(NOT DEFINED ${_v})
@@ -11,6 +11,7 @@ foreach(_v BUILD_DIR SOURCE_DIR WORK_DIR LIBDIR C_COMPILER GENERATOR)
   endif()
 endforeach()
 set(prefix ${WORK_DIR}/prefix)
+separate_arguments(cflags UNIX_COMMAND "${C_FLAGS}")
 set(consumer ${SOURCE_DIR}/tests/install/consumer)
 set(ENV{ZEMBA_QUIET} 1)
 
@@ -34,7 +35,7 @@ endforeach()
 
 # CMake package
 step(${CMAKE_COMMAND} -S ${consumer} -B ${WORK_DIR}/cmake -G ${GENERATOR} -DCMAKE_BUILD_TYPE=Release
-     -DCMAKE_C_COMPILER=${C_COMPILER} -DCMAKE_PREFIX_PATH=${prefix})
+     -DCMAKE_C_COMPILER=${C_COMPILER} "-DCMAKE_C_FLAGS=${C_FLAGS}" -DCMAKE_PREFIX_PATH=${prefix})
 step(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake)
 step(${WORK_DIR}/cmake/consumer)
 step(${WORK_DIR}/cmake/consumer_static)
@@ -49,14 +50,14 @@ step(${PKG_CONFIG} --modversion zemba-core)
 string(STRIP "${step_output}" version)
 step(${PKG_CONFIG} --cflags --libs zemba-core)
 separate_arguments(flags UNIX_COMMAND "${step_output}")
-step(${C_COMPILER} ${consumer}/consumer.c "-DEXPECTED_VERSION=\"${version}\"" ${flags}
+step(${C_COMPILER} ${cflags} ${consumer}/consumer.c "-DEXPECTED_VERSION=\"${version}\"" ${flags}
      -Wl,-rpath,${prefix}/${LIBDIR} -o ${WORK_DIR}/pkgconfig_consumer)
 step(${WORK_DIR}/pkgconfig_consumer)
 step(${PKG_CONFIG} --cflags --libs zemba)
 separate_arguments(flags UNIX_COMMAND "${step_output}")
 step(${PKG_CONFIG} --cflags --libs zemba-core)
 separate_arguments(core_flags UNIX_COMMAND "${step_output}")
-step(${C_COMPILER} ${consumer}/consumer.c -DWITH_ORIGINAL ${core_flags} ${flags}
+step(${C_COMPILER} ${cflags} ${consumer}/consumer.c -DWITH_ORIGINAL ${core_flags} ${flags}
      -Wl,-rpath,${prefix}/${LIBDIR} -o ${WORK_DIR}/pkgconfig_original)
 step(${WORK_DIR}/pkgconfig_original)
 message(STATUS "installed tree: CMake package and pkg-config consumers pass")

@@ -22,6 +22,20 @@
 //   };
 //   zemba::core::dispatch<Scale>(x, n, 2.0);
 //
+// The operations of V (vd: W doubles, vi: W int64, vi32: W int32):
+//   V::W, V::kIsa                 lanes, instruction set
+//   load(v, p), store(p, v)       unaligned; doubles or int64 (store: int32 too)
+//   stream(p, v), fence()         non-temporal store (p aligned to sizeof(vd));
+//                                 fence() after the last one
+//   broadcast(v, x), iota(v)      x in every lane (-0 kept); 0, 1, ..., W-1
+//   sqrt(v), floor(v), abs(v)     in place; correctly rounded / exact
+//   min(a, b), max(a, b)          a = std::min(a, b), std::max(a, b) per lane
+//   trunc32(out, v)               toward zero; NaN and beyond int32: INT32_MIN
+//   bits(m)                       bit l = lane l of a compare result m
+//   sum(v)                        the lanes added in lane order
+//   vd{} is zero; + - * / act lane by lane, and < > <= >= == != give a vi of
+//   -1 (true) or 0, e.g. if (unsigned b = V::bits(q > limit)) ...
+//
 // dispatchAt<Kernel>(isa, args...) runs one chosen width (a test can compare
 // every width the machine offers, detectedIsa() and below, in one process).
 // Template parameters of the kernel go on the type: dispatch<Count<3>>(...).
@@ -36,6 +50,10 @@
 //   - No local array for the lanes of a vector: the compiler may give it a
 //     32/64-byte alignment that a sanitizer's relocated stack frame does not
 //     keep. Store lanes into the kernel's working memory (V::store).
+//   - A variable scalar enters vector arithmetic through V::broadcast, and a
+//     vector is written whole, not lane by lane: GCC builds 32/64-byte vectors
+//     piecewise in code compiled for SSE2 (slower, and false warnings of
+//     uninitialised use). Constants (vd{}, vd{} + 2.0) are fine.
 //   - Arithmetic is IEEE per lane and the build forbids contraction, so a lane
 //     computes the bits of the same scalar expression; keep the scalar tail's
 //     expression identical to the vector one.
