@@ -233,11 +233,10 @@ typedef int32_t vi32x8 __attribute__((vector_size(32)));
 template <>
 struct Ops<8> : LaneOps<8, vd8, vi8, vi32x8> {
     static constexpr Isa kIsa = Isa::avx512;
-    static ZEMBA_KERNEL void broadcast(vd& v, double x) {
-        v = __builtin_shufflevector(vd2{x, x}, vd2{x, x}, 0, 0, 0, 0, 0, 0, 0, 0);
-    }
     static ZEMBA_KERNEL void iota(vd& v) { v = vd{0.0, 1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 7.0}; }
 #if ZEMBA_LANES_ASM
+    // (from two lanes GCC goes through memory here: a stalled reload per call)
+    static ZEMBA_KERNEL void broadcast(vd& v, double x) { asm("vbroadcastsd %1, %0" : "=v"(v) : "v"(x)); }
     static ZEMBA_KERNEL void stream(double* p, const vd& v) { asm("vmovntpd %1, %0" : "=m"(*reinterpret_cast<vd*>(p)) : "v"(v)); }
     static ZEMBA_KERNEL void sqrt(vd& v) { asm("vsqrtpd %0, %0" : "+v"(v)); }
     static ZEMBA_KERNEL unsigned bits(const vi& m) {
@@ -248,6 +247,7 @@ struct Ops<8> : LaneOps<8, vd8, vi8, vi32x8> {
     static ZEMBA_KERNEL void floor(vd& v) { asm("vrndscalepd $1, %0, %0" : "+v"(v)); }
     static ZEMBA_KERNEL void trunc32(vi32& out, const vd& v) { asm("vcvttpd2dq %1, %0" : "=v"(out) : "v"(v)); }
 #else
+    static ZEMBA_KERNEL void broadcast(vd& v, double x) { v = vd{x, x, x, x, x, x, x, x}; }
     static ZEMBA_KERNEL void stream(double* p, const vd& v) { PortableLanes<Ops>::stream(p, v); }
     static ZEMBA_KERNEL void sqrt(vd& v) { PortableLanes<Ops>::sqrt(v); }
     static ZEMBA_KERNEL unsigned bits(const vi& m) { return PortableLanes<Ops>::bits(m); }
