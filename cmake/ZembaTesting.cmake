@@ -1,12 +1,28 @@
 # zemba_add_test(NAME name SOURCES src... [LINK target...] [ISA_VARIANTS] [DLOPEN])
+# zemba_add_test(NAME name COMMAND program arg... [ISA_VARIANTS])
 #
-# Builds one GoogleTest program and registers its cases with CTest.
+# Every test is registered through this function.
+# SOURCES builds one GoogleTest program and registers its cases with CTest.
 #   LINK          libraries under test (default: zemba, the original interface)
 #   ISA_VARIANTS  run every case again with ZEMBA_ISA=sse2 and ZEMBA_ISA=avx2,
 #                 so each narrower vector path is tested on a wide machine
 #   DLOPEN        the program loads the library itself (not linked to it)
+# COMMAND registers one command (a host program, a CMake script) as the test
+# called name; it passes when it exits with 0. ISA_VARIANTS adds sse2.name and
+# avx2.name.
 function(zemba_add_test)
-  cmake_parse_arguments(T "ISA_VARIANTS;DLOPEN" "NAME" "SOURCES;LINK" ${ARGN})
+  cmake_parse_arguments(T "ISA_VARIANTS;DLOPEN" "NAME" "SOURCES;LINK;COMMAND" ${ARGN})
+  if(T_COMMAND)
+    add_test(NAME ${T_NAME} COMMAND ${T_COMMAND})
+    set_tests_properties(${T_NAME} PROPERTIES TIMEOUT 600)
+    if(T_ISA_VARIANTS)
+      foreach(_isa sse2 avx2)
+        add_test(NAME ${_isa}.${T_NAME} COMMAND ${T_COMMAND})
+        set_tests_properties(${_isa}.${T_NAME} PROPERTIES TIMEOUT 600 ENVIRONMENT "ZEMBA_ISA=${_isa}")
+      endforeach()
+    endif()
+    return()
+  endif()
   if(NOT T_LINK AND NOT T_DLOPEN)
     set(T_LINK zemba)
   endif()

@@ -9,14 +9,12 @@
 #include "frame/diag.h"
 #include "zemba.h"
 
-#include <immintrin.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
+#include "core/frame/dispatch.h"
 #include "frame/arith.h"
-#include "frame/cpu.h"
 
 using zemba::trunc32;
 using zemba::wrapAbs;
@@ -125,148 +123,57 @@ inline int toAligned(const double* p, int bytes) {
     return static_cast<int>(((bytes - mis) % static_cast<unsigned>(bytes)) / sizeof(double));
 }
 
-// ---- two lanes ----
-
+// Lag 1, W columns at a time (one kernel for every width, see dispatch.h):
+// the columns up to the first aligned vector, and the vector that holds the
+// diagonal, go one at a time; whole vectors left of the diagonal are zeros.
 template <bool Stream>
-void rowsSse2(const Graph& g) {
-    const int n = g.n;
-    const double* v = g.v;
-    for (int i = 0; i < n; ++i) {
-        double* row = SlopMatrix[i];
-        int c = toAligned(row, 16);
-        if (c > n) c = n;
-        double s = cells(g, i, row, 0, c, firstEdge(g, i));
-        for (; c + 2 <= i + 1; c += 2) {
-            if (Stream) _mm_stream_pd(row + c, _mm_setzero_pd());
-            else _mm_store_pd(row + c, _mm_setzero_pd());
-        }
-        if (c + 2 <= n && c <= i) {
-            s = cells(g, i, row, c, c + 2, s);
-            c += 2;
-        }
-        const __m128d vi = _mm_set1_pd(v[i]);
-        const __m128d step = _mm_set1_pd(2.0);
-        __m128d den = _mm_sub_pd(_mm_set1_pd(static_cast<double>(i - c)), _mm_set_pd(1.0, 0.0));
-        __m128d sv = _mm_set1_pd(s);
-        for (; c + 2 <= n; c += 2) {
-            const __m128d q = _mm_div_pd(_mm_sub_pd(vi, _mm_loadu_pd(v + c)), den);
-            if (Stream) _mm_stream_pd(row + c, q);
-            else _mm_store_pd(row + c, q);
-            den = _mm_sub_pd(den, step);
-            if (const unsigned bits = static_cast<unsigned>(_mm_movemask_pd(_mm_cmpgt_pd(q, sv)))) {
-                _mm_storeu_pd(laneSlopes, q);
-                s = visitLanes(g, i, c, laneSlopes, bits, s);
-                sv = _mm_set1_pd(s);
+struct SlopeRows {
+    template <class V>
+    static ZEMBA_KERNEL void put(double* p, const typename V::vd& v) {
+        if (Stream) V::stream(p, v);
+        else V::store(p, v);
+    }
+
+    template <class V>
+    static ZEMBA_KERNEL void run(const Graph& g) {
+        typedef typename V::vd vd;
+        constexpr int W = V::W;
+        const int n = g.n;
+        const double* v = g.v;
+        const vd zero{};
+        vd iota, step, vi, den, sv, x, q;
+        V::iota(iota);
+        V::broadcast(step, static_cast<double>(W));
+        for (int i = 0; i < n; ++i) {
+            double* row = SlopMatrix[i];
+            int c = toAligned(row, static_cast<int>(sizeof(vd)));
+            if (c > n) c = n;
+            double s = cells(g, i, row, 0, c, firstEdge(g, i));
+            for (; c + W <= i + 1; c += W) put<V>(row + c, zero);
+            if (c + W <= n && c <= i) {
+                s = cells(g, i, row, c, c + W, s);
+                c += W;
             }
-        }
-        cells(g, i, row, c, n, s);
-    }
-    if (Stream) _mm_sfence();
-}
-
-// ---- four lanes ----
-
-template <bool Stream>
-ZEMBA_AVX2 void rowsAvx2(const Graph& g) {
-    const int n = g.n;
-    const double* v = g.v;
-    for (int i = 0; i < n; ++i) {
-        double* row = SlopMatrix[i];
-        int c = toAligned(row, 32);
-        if (c > n) c = n;
-        double s = cells(g, i, row, 0, c, firstEdge(g, i));
-        for (; c + 4 <= i + 1; c += 4) {
-            if (Stream) _mm256_stream_pd(row + c, _mm256_setzero_pd());
-            else _mm256_store_pd(row + c, _mm256_setzero_pd());
-        }
-        if (c + 4 <= n && c <= i) {
-            s = cells(g, i, row, c, c + 4, s);
-            c += 4;
-        }
-        const __m256d vi = _mm256_set1_pd(v[i]);
-        const __m256d step = _mm256_set1_pd(4.0);
-        __m256d den = _mm256_sub_pd(_mm256_set1_pd(static_cast<double>(i - c)), _mm256_set_pd(3.0, 2.0, 1.0, 0.0));
-        __m256d sv = _mm256_set1_pd(s);
-        for (; c + 4 <= n; c += 4) {
-            const __m256d q = _mm256_div_pd(_mm256_sub_pd(vi, _mm256_loadu_pd(v + c)), den);
-            if (Stream) _mm256_stream_pd(row + c, q);
-            else _mm256_store_pd(row + c, q);
-            den = _mm256_sub_pd(den, step);
-            if (const unsigned bits = static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(q, sv, _CMP_GT_OQ)))) {
-                _mm256_storeu_pd(laneSlopes, q);
-                s = visitLanes(g, i, c, laneSlopes, bits, s);
-                sv = _mm256_set1_pd(s);
+            V::broadcast(vi, v[i]);
+            V::broadcast(den, static_cast<double>(i - c));
+            den = den - iota;
+            V::broadcast(sv, s);
+            for (; c + W <= n; c += W) {
+                V::load(x, v + c);
+                q = (vi - x) / den;
+                put<V>(row + c, q);
+                den = den - step;
+                if (const unsigned bits = V::bits(q > sv)) {
+                    V::store(laneSlopes, q);
+                    s = visitLanes(g, i, c, laneSlopes, bits, s);
+                    V::broadcast(sv, s);
+                }
             }
+            cells(g, i, row, c, n, s);
         }
-        cells(g, i, row, c, n, s);
+        if (Stream) V::fence();
     }
-    if (Stream) _mm_sfence();
-}
-
-// ---- eight lanes ----
-
-// Columns c + k for the lanes k in m, any mix of zeros and slopes: masked
-// loads and stores.
-ZEMBA_AVX512 inline __attribute__((always_inline)) double chunk512(const Graph& g, int i, double* row, int c,
-                                                                    __mmask8 m, double s) {
-    const int below = i - c;  // lanes 0..below are on or left of the diagonal
-    const __mmask8 right = below < 0 ? 0xFF : below >= 7 ? 0 : static_cast<__mmask8>(0xFF << (below + 1));
-    const __mmask8 sm = m & right;
-    if (!sm) {
-        _mm512_mask_storeu_pd(row + c, m, _mm512_setzero_pd());
-        return s;
-    }
-    const __m512d x = _mm512_maskz_loadu_pd(sm, g.v + c);
-    const __m512d den = _mm512_sub_pd(_mm512_set1_pd(static_cast<double>(below)),
-                                      _mm512_set_pd(7.0, 6.0, 5.0, 4.0, 3.0, 2.0, 1.0, 0.0));
-    const __m512d q = _mm512_maskz_div_pd(sm, _mm512_sub_pd(_mm512_set1_pd(g.v[i]), x), den);
-    _mm512_mask_storeu_pd(row + c, m, q);
-    const unsigned bits = _mm512_mask_cmp_pd_mask(sm, q, _mm512_set1_pd(s), _CMP_GT_OQ);
-    if (bits) {
-        _mm512_storeu_pd(laneSlopes, q);
-        s = visitLanes(g, i, c, laneSlopes, bits, s);
-    }
-    return s;
-}
-
-template <bool Stream>
-ZEMBA_AVX512 void rowsAvx512(const Graph& g) {
-    const int n = g.n;
-    const double* v = g.v;
-    for (int i = 0; i < n; ++i) {
-        double* row = SlopMatrix[i];
-        int c = toAligned(row, 64);
-        if (c > n) c = n;
-        double s = firstEdge(g, i);
-        if (c > 0) s = chunk512(g, i, row, 0, static_cast<__mmask8>((1u << c) - 1), s);
-        for (; c + 8 <= i + 1; c += 8) {
-            if (Stream) _mm512_stream_pd(row + c, _mm512_setzero_pd());
-            else _mm512_store_pd(row + c, _mm512_setzero_pd());
-        }
-        if (c + 8 <= n && c <= i) {
-            s = chunk512(g, i, row, c, 0xFF, s);
-            c += 8;
-        }
-        const __m512d vi = _mm512_set1_pd(v[i]);
-        const __m512d step = _mm512_set1_pd(8.0);
-        __m512d den = _mm512_sub_pd(_mm512_set1_pd(static_cast<double>(i - c)),
-                                    _mm512_set_pd(7.0, 6.0, 5.0, 4.0, 3.0, 2.0, 1.0, 0.0));
-        __m512d sv = _mm512_set1_pd(s);
-        for (; c + 8 <= n; c += 8) {
-            const __m512d q = _mm512_div_pd(_mm512_sub_pd(vi, _mm512_loadu_pd(v + c)), den);
-            if (Stream) _mm512_stream_pd(row + c, q);
-            else _mm512_store_pd(row + c, q);
-            den = _mm512_sub_pd(den, step);
-            if (const unsigned bits = _mm512_cmp_pd_mask(q, sv, _CMP_GT_OQ)) {
-                _mm512_storeu_pd(laneSlopes, q);
-                s = visitLanes(g, i, c, laneSlopes, bits, s);
-                sv = _mm512_set1_pd(s);
-            }
-        }
-        if (c < n) chunk512(g, i, row, c, static_cast<__mmask8>((1u << (n - c)) - 1), s);
-    }
-    if (Stream) _mm_sfence();
-}
+};
 
 // Builds the graph into outSets (and the ones of the adjacency matrix when
 // adjacency is set) and leaves the slopes in SlopMatrix.
@@ -275,11 +182,8 @@ void buildNatural(const double* v, int n, int tau, bool adjacency, bool printFar
     const Graph g{v, n, tau, adjacency, printFar, out};
     if (tau != 1) return rowsLattice(g);
     const bool stream = n >= kStreamFrom;
-    switch (zemba::isa()) {
-        case zemba::Isa::avx512: return stream ? rowsAvx512<true>(g) : rowsAvx512<false>(g);
-        case zemba::Isa::avx2: return stream ? rowsAvx2<true>(g) : rowsAvx2<false>(g);
-        default: return stream ? rowsSse2<true>(g) : rowsSse2<false>(g);
-    }
+    if (stream) zemba::core::dispatch<SlopeRows<true>>(g);
+    else zemba::core::dispatch<SlopeRows<false>>(g);
 }
 
 }  // namespace

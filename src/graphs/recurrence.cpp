@@ -7,8 +7,7 @@
 #include <cstring>
 #include <limits>
 
-#include "frame/cpu.h"
-#include "frame/lanes.h"
+#include "core/frame/dispatch.h"
 
 namespace {
 
@@ -41,7 +40,6 @@ void embed(const double* x, int count, int m, int tau) {
 // row is written in order. The running sum adds the upper cells of the
 // previous row, read back from out in walk order, interleaved with the work on
 // the current row so the dependent additions overlap the distance arithmetic.
-using zemba::Lanes;
 
 // One cell; lo < hi are the two vector indices.
 template <int M>
@@ -57,24 +55,24 @@ inline __attribute__((always_inline)) double cell(const double* x, int lo, int h
 
 // Columns [b0, b1) of row a, all on one side of the diagonal (Upper: b > a).
 // Drains W cells of the previous row into sum per vector step while any are left.
-template <int W, int M, bool Upper>
-inline __attribute__((always_inline)) void span(const double* x, int a, int b0, int b1, int m, int tau, double* row,
-                                                const double*& prev, int& left, double& sum) {
-    typedef typename Lanes<W>::vd vd;
+template <class V, int M, bool Upper>
+ZEMBA_KERNEL void span(const double* x, int a, int b0, int b1, int m, int tau, double* row, const double*& prev,
+                       int& left, double& sum) {
+    typedef typename V::vd vd;
+    constexpr int W = V::W;
     const int dims = M > 0 ? M : m;
     int b = b0;
     for (; b + W <= b1; b += W) {
-        vd sq = vd{};
+        vd sq = vd{}, xa, xb;
         for (int k = 0; k < dims; ++k) {
-            vd xb;
-            std::memcpy(&xb, x + b + k * tau, sizeof xb);
-            const vd xa = vd{} + x[a + k * tau];
+            V::load(xb, x + b + k * tau);
+            V::broadcast(xa, x[a + k * tau]);
             const vd diff = Upper ? xa - xb : xb - xa;
             const vd t = diff * diff;
             sq = k == 0 ? t : sq + t;  // 0 + t is t: a square is never -0
         }
-        Lanes<W>::root(sq);
-        std::memcpy(row + b, &sq, sizeof sq);
+        V::sqrt(sq);
+        V::store(row + b, sq);
         if (left >= W) {
             for (int j = 0; j < W; ++j) sum += prev[j];
             prev += W;
@@ -84,16 +82,16 @@ inline __attribute__((always_inline)) void span(const double* x, int a, int b0, 
     for (; b < b1; ++b) row[b] = Upper ? cell<M>(x, a, b, m, tau) : cell<M>(x, b, a, m, tau);
 }
 
-template <int W, int M>
-inline __attribute__((always_inline)) double rows(const double* x, int count, int m, int tau, double* out) {
+template <class V, int M>
+ZEMBA_KERNEL double rows(const double* x, int count, int m, int tau, double* out) {
     const size_t stride = static_cast<size_t>(count);
     double sum = 0.0;
     const double* prev = out;
     int left = 0;
     for (int a = 0; a < count; ++a) {
         double* row = out + a * stride;
-        span<W, M, false>(x, a, 0, a, m, tau, row, prev, left, sum);
-        span<W, M, true>(x, a, a + 1, count, m, tau, row, prev, left, sum);
+        span<V, M, false>(x, a, 0, a, m, tau, row, prev, left, sum);
+        span<V, M, true>(x, a, a + 1, count, m, tau, row, prev, left, sum);
         for (; left > 0; --left) sum += *prev++;
         prev = row + a + 1;
         left = count - a - 1;
@@ -101,25 +99,20 @@ inline __attribute__((always_inline)) double rows(const double* x, int count, in
     return sum;
 }
 
-template <int W>
-inline __attribute__((always_inline)) double rowsAt(const double* x, int count, int m, int tau, double* out) {
-    switch (m) {
-        case 1: return rows<W, 1>(x, count, m, tau, out);
-        case 2: return rows<W, 2>(x, count, m, tau, out);
-        case 3: return rows<W, 3>(x, count, m, tau, out);
-        case 4: return rows<W, 4>(x, count, m, tau, out);
-        case 5: return rows<W, 5>(x, count, m, tau, out);
-        default: return rows<W, 0>(x, count, m, tau, out);
+// Every row at the dispatched width, with the common dimensions unrolled.
+struct DistanceRows {
+    template <class V>
+    static ZEMBA_KERNEL double run(const double* x, int count, int m, int tau, double* out) {
+        switch (m) {
+            case 1: return rows<V, 1>(x, count, m, tau, out);
+            case 2: return rows<V, 2>(x, count, m, tau, out);
+            case 3: return rows<V, 3>(x, count, m, tau, out);
+            case 4: return rows<V, 4>(x, count, m, tau, out);
+            case 5: return rows<V, 5>(x, count, m, tau, out);
+            default: return rows<V, 0>(x, count, m, tau, out);
+        }
     }
-}
-
-double rowsSse2(const double* x, int count, int m, int tau, double* out) { return rowsAt<2>(x, count, m, tau, out); }
-ZEMBA_AVX2 double rowsAvx2(const double* x, int count, int m, int tau, double* out) {
-    return rowsAt<4>(x, count, m, tau, out);
-}
-ZEMBA_AVX512 double rowsAvx512(const double* x, int count, int m, int tau, double* out) {
-    return rowsAt<8>(x, count, m, tau, out);
-}
+};
 
 }  // namespace
 
@@ -141,11 +134,6 @@ void getRecurrenceAdj(double* x, int* nPtr, int* mPtr, int* tauPtr, double* out)
     }
     embed(x, count, m, tau);
 
-    double sum;
-    switch (zemba::isa()) {
-        case zemba::Isa::avx512: sum = rowsAvx512(x, count, m, tau, out); break;
-        case zemba::Isa::avx2: sum = rowsAvx2(x, count, m, tau, out); break;
-        default: sum = rowsSse2(x, count, m, tau, out); break;
-    }
+    const double sum = zemba::core::dispatch<DistanceRows>(x, count, m, tau, out);
     out[0] = count > 1 ? sum / ((count - 1) * count) + 1.0 : 0.0;
 }

@@ -9,8 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "frame/cpu.h"
-#include "frame/lanes.h"
+#include "core/frame/dispatch.h"
 
 namespace {
 
@@ -31,60 +30,50 @@ struct Centred {
     std::atomic_flag busy = ATOMIC_FLAG_INIT;
     double x[kCentredCap];
     double yPadded[kCentredCap + 2 * kMaxGroup];
+    double sums[kMaxGroup];  // one group's lag sums (not a local array: see dispatch.h)
     bool claim() { return !busy.test_and_set(std::memory_order_acquire); }
     void release() { busy.clear(std::memory_order_release); }
 } centred;
 
-using zemba::Lanes;
-
-template <int W>
-inline __attribute__((always_inline)) void lagSums(const double* cx, const double* cy, int n, int lag0, double* c) {
-    typedef typename Lanes<W>::vd vd;
-    constexpr int G = kBlocks * W;
+template <class V>
+ZEMBA_KERNEL void lagSums(const double* cx, const double* cy, int n, int lag0, double* c) {
+    typedef typename V::vd vd;
+    constexpr int W = V::W, G = kBlocks * W;
     vd acc[kBlocks];
     for (int b = 0; b < kBlocks; ++b) acc[b] = vd{};
     const int kLo = lag0 + G - 1 < 0 ? -(lag0 + G - 1) : 0;
     const int kHi = lag0 > 0 ? n - lag0 : n;
+    vd bx, v;
     for (int k = kLo; k < kHi; ++k) {
-        const vd bx = vd{} + cx[k];
+        V::broadcast(bx, cx[k]);
         const double* p = cy + k + lag0;
         for (int b = 0; b < kBlocks; ++b) {
-            vd v;
-            std::memcpy(&v, p + b * W, sizeof v);
+            V::load(v, p + b * W);
             acc[b] = acc[b] + bx * v;
         }
     }
-    std::memcpy(c, acc, sizeof acc);
+    for (int b = 0; b < kBlocks; ++b) V::store(c + b * W, acc[b]);
 }
 
-template <int W>
-inline __attribute__((always_inline)) void peak(const double* cx, const double* cy, int n, double d, double& best,
-                                                int& bestLag) {
-    constexpr int G = kBlocks * W;
-    const int h = n / 2;
-    double c[G];
-    for (int lag0 = -h; lag0 < h; lag0 += G) {
-        lagSums<W>(cx, cy, n, lag0, c);
-        const int lanes = h - lag0 < G ? h - lag0 : G;
-        for (int j = 0; j < lanes; ++j) {
-            const double r = c[j] / d;
-            if (r > best) {
-                best = r;
-                bestLag = lag0 + j;
+struct PeakLag {
+    template <class V>
+    static ZEMBA_KERNEL void run(const double* cx, const double* cy, int n, double d, double& best, int& bestLag) {
+        constexpr int G = kBlocks * V::W;
+        const int h = n / 2;
+        double* c = centred.sums;
+        for (int lag0 = -h; lag0 < h; lag0 += G) {
+            lagSums<V>(cx, cy, n, lag0, c);
+            const int lanes = h - lag0 < G ? h - lag0 : G;
+            for (int j = 0; j < lanes; ++j) {
+                const double r = c[j] / d;
+                if (r > best) {
+                    best = r;
+                    bestLag = lag0 + j;
+                }
             }
         }
     }
-}
-
-void peakSse2(const double* cx, const double* cy, int n, double d, double& best, int& bestLag) {
-    peak<2>(cx, cy, n, d, best, bestLag);
-}
-ZEMBA_AVX2 void peakAvx2(const double* cx, const double* cy, int n, double d, double& best, int& bestLag) {
-    peak<4>(cx, cy, n, d, best, bestLag);
-}
-ZEMBA_AVX512 void peakAvx512(const double* cx, const double* cy, int n, double d, double& best, int& bestLag) {
-    peak<8>(cx, cy, n, d, best, bestLag);
-}
+};
 
 }  // namespace
 
@@ -155,11 +144,7 @@ double Calculate_Correlation_double(double const* x, double const* y, int n) {
         }
         std::memset(cyPadded, 0, sizeof(double) * kMaxGroup);
         std::memset(cy + n, 0, sizeof(double) * kMaxGroup);
-        switch (zemba::isa()) {
-            case zemba::Isa::avx512: peakAvx512(cx, cy, n, d, best, bestLag); break;
-            case zemba::Isa::avx2: peakAvx2(cx, cy, n, d, best, bestLag); break;
-            default: peakSse2(cx, cy, n, d, best, bestLag); break;
-        }
+        zemba::core::dispatch<PeakLag>(cx, cy, n, d, best, bestLag);
         centred.release();
     } else if (finite) {
         for (int lag = -h; lag < h; ++lag) {

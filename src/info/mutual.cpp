@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "core/frame/dispatch.h"
 #include "frame/arith.h"
-#include "frame/cpu.h"
 #include "core/info/plugin.h"
 
 #include <immintrin.h>
@@ -41,33 +41,37 @@ void floorsPlain(const double* x, int i, int n, int32_t* out, int32_t& lo, int32
     }
 }
 
-// The same four at a time: rounding down is exact, and the truncating
-// conversion gives INT32_MIN outside the int range and for NaN, as floor32.
-ZEMBA_AVX2 void floorsAvx2(const double* x, int n, int32_t* out, int32_t& lo, int32_t& hi) {
-    __m128i vlo = _mm_set1_epi32(lo), vhi = _mm_set1_epi32(hi);
-    int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        const __m128i f = _mm256_cvttpd_epi32(_mm256_floor_pd(_mm256_loadu_pd(x + i)));
-        if (out) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), f);
-        vlo = _mm_min_epi32(vlo, f);
-        vhi = _mm_max_epi32(vhi, f);
+// The same W at a time (SSE2 has no vector floor: one at a time there).
+// Rounding down is exact, and the truncating conversion gives INT32_MIN
+// outside the int range and for NaN, as floor32.
+struct Floors {
+    template <class V>
+    static ZEMBA_KERNEL void run(const double* x, int n, int32_t* out, int32_t& lo, int32_t& hi) {
+        int i = 0;
+        if constexpr (V::W > 2) {
+            typedef typename V::vi32 vi32;
+            vi32 vlo = vi32{} + lo, vhi = vi32{} + hi, f;
+            typename V::vd v;
+            for (; i + V::W <= n; i += V::W) {
+                V::load(v, x + i);
+                V::floor(v);
+                V::trunc32(f, v);
+                if (out) V::store(out + i, f);
+                V::min(vlo, f);
+                V::max(vhi, f);
+            }
+            for (int k = 0; k < V::W; ++k) {
+                lo = vlo[k] < lo ? vlo[k] : lo;
+                hi = vhi[k] > hi ? vhi[k] : hi;
+            }
+        }
+        floorsPlain(x, i, n, out, lo, hi);
     }
-    alignas(16) int32_t a[4], b[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(a), vlo);
-    _mm_store_si128(reinterpret_cast<__m128i*>(b), vhi);
-    for (int k = 0; k < 4; ++k) {
-        lo = a[k] < lo ? a[k] : lo;
-        hi = b[k] > hi ? b[k] : hi;
-    }
-    floorsPlain(x, i, n, out, lo, hi);
-}
+};
 
 void floors(const double* x, int n, int32_t* out, int32_t& lo, int32_t& hi) {
     lo = hi = zemba::floor32(x[0]);
-    if (zemba::isa() >= zemba::Isa::avx2)
-        floorsAvx2(x, n, out, lo, hi);
-    else
-        floorsPlain(x, 0, n, out, lo, hi);
+    zemba::core::dispatch<Floors>(x, n, out, lo, hi);
 }
 
 Range rangeOf(const double* x, int n) {

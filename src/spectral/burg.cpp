@@ -5,9 +5,8 @@
 
 #include <cmath>
 
+#include "core/frame/dispatch.h"
 #include "frame/arith.h"
-#include "frame/cpu.h"
-#include "frame/lanes.h"
 
 namespace {
 
@@ -16,38 +15,30 @@ namespace {
 // Each entry reads only entries not yet rewritten (wk1[l + 1] is rewritten one
 // step later), so W entries at a time, loading before storing, give the same
 // values.
-template <int W>
-__attribute__((always_inline)) inline void updateLanes(double r, int64_t count) {
-    typedef typename zemba::Lanes<W>::vd vd;
-    const vd rr = vd{} + r;
-    int64_t l = 0;
-    for (; l + W <= count; l += W) {
-        vd f, b, fNext, bNext;
-        zemba::loadLanes(f, wk1 + l);
-        zemba::loadLanes(b, wk2 + l);
-        zemba::loadLanes(fNext, wk1 + l + 1);
-        zemba::loadLanes(bNext, wk2 + l + 1);
-        const vd f1 = f - rr * b, b1 = bNext - rr * fNext;
-        zemba::storeLanes(wk1 + l, f1);
-        zemba::storeLanes(wk2 + l, b1);
+struct UpdateErrors {
+    template <class V>
+    static ZEMBA_KERNEL void run(double r, int64_t count) {
+        typedef typename V::vd vd;
+        constexpr int W = V::W;
+        vd rr, f, b, fNext, bNext;
+        V::broadcast(rr, r);
+        int64_t l = 0;
+        for (; l + W <= count; l += W) {
+            V::load(f, wk1 + l);
+            V::load(b, wk2 + l);
+            V::load(fNext, wk1 + l + 1);
+            V::load(bNext, wk2 + l + 1);
+            f = f - rr * b;
+            b = bNext - rr * fNext;
+            V::store(wk1 + l, f);
+            V::store(wk2 + l, b);
+        }
+        for (; l < count; ++l) {
+            wk1[l] -= r * wk2[l];
+            wk2[l] = wk2[l + 1] - r * wk1[l + 1];
+        }
     }
-    for (; l < count; ++l) {
-        wk1[l] -= r * wk2[l];
-        wk2[l] = wk2[l + 1] - r * wk1[l + 1];
-    }
-}
-
-void updateSse2(double r, int64_t count) { updateLanes<2>(r, count); }
-ZEMBA_AVX2 void updateAvx2(double r, int64_t count) { updateLanes<4>(r, count); }
-ZEMBA_AVX512 void updateAvx512(double r, int64_t count) { updateLanes<8>(r, count); }
-
-void updateErrors(double r, int64_t count) {
-    switch (zemba::isa()) {
-        case zemba::Isa::avx512: return updateAvx512(r, count);
-        case zemba::Isa::avx2: return updateAvx2(r, count);
-        default: return updateSse2(r, count);
-    }
-}
+};
 
 }  // namespace
 
@@ -79,7 +70,7 @@ int memcof(double const* x, long nArg, long mArg, double& xms, double* d) {
         for (int32_t l = 0; l < k; ++l) d[l] = wkm[l] - d[k] * wkm[k - 1 - l];
         if (k == m - 1) break;
         for (int32_t l = 0; l <= k; ++l) wkm[l] = d[l];
-        updateErrors(wkm[k], len - 1);
+        zemba::core::dispatch<UpdateErrors>(wkm[k], len - 1);
     }
     return 0;
 }
