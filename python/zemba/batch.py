@@ -53,45 +53,45 @@ class BatchResult(namedtuple("BatchResult", "table skipped degree_counts similar
 # sampling rate to {column: one value per channel}.
 
 def _divergence(x, fs):
-    import zemba
+    import zemba.legacy as zemba
     d = zemba.divergence_features(x)
     return {f"div_{k}": getattr(d, k) for k in d._fields}
 
 
 def _band_powers(x, fs):
-    import zemba
+    import zemba.legacy as zemba
     b = zemba.band_powers(x, fs=fs)
     return {f"power_{k}": getattr(b, k) for k in b._fields}
 
 
 def _permutation_entropy(x, fs):
-    import zemba
+    import zemba.legacy as zemba
     return {"perm_entropy": zemba.permutation_entropy(x, m=4)}
 
 
 def _delay_permutation_entropy(x, fs):
-    import zemba
+    import zemba.legacy as zemba
     return {"delay_perm_entropy": zemba.delay_permutation_entropy(x, m=4, tau=1)}
 
 
 def _sample_entropy(x, fs):
-    import zemba
+    import zemba.legacy as zemba
     return {"sample_entropy": zemba.sample_entropy(x, m=2, r=0.2)[:, 2]}
 
 
 def _mean_degree(x, fs):
-    import zemba
+    import zemba.legacy as zemba
     h = zemba.hva(x)
     return {"mean_degree": h.mean_degree, "mean_weight": h.mean_weight}
 
 
 def _degree_entropy(x, fs):
-    import zemba
+    import zemba.legacy as zemba
     return {"degree_entropy": zemba.degree_entropy(x)}
 
 
 def _hvg_stack(x, fs):
-    import zemba
+    import zemba.legacy as zemba
     h = zemba.hvg_stack(x)
     return {f"stack_{k}": np.asarray(getattr(h, k), dtype=np.float64) for k in h._fields}
 
@@ -193,8 +193,8 @@ def _similarity(data, kind):
     called directly: the per-call checks of the wrappers hold for every pair
     once they hold for the trial (int32 degrees, few states)."""
     import ctypes
-    import zemba
-    from ._lib import func
+    import zemba.legacy as zemba
+    from .legacy._lib import func
     n, length = data.shape
     mat = np.full((n, n), np.nan)
     if kind == "match":
@@ -223,7 +223,7 @@ def _similarity(data, kind):
 
 
 def _one_trial(path, features, similarity):
-    import zemba
+    import zemba.legacy as zemba
     try:
         t = zemba.load_trial(path)
     except zemba.TrialFileError as e:
@@ -257,7 +257,7 @@ def _one_trial(path, features, similarity):
 def _run_chunk(paths, features, similarity):
     """Work unit of a worker: results of a few trial files, in order. One
     library lock spans the whole chunk."""
-    from ._lib import calling
+    from .legacy._lib import calling
     feats = _resolve(features)
     with calling():
         return [_one_trial(p, feats, similarity) for p in paths]
