@@ -69,6 +69,32 @@ py::dict graph(int kind, int direction, int weight, double lo, double hi, const 
     return d;
 }
 
+// Degrees only, written straight into the int64 result.
+Sizes degrees(int kind, int direction, int weight, double lo, double hi, const py::handle& ts,
+              const py::handle& xs) {
+    static_assert(sizeof(size_t) == sizeof(int64_t), "degrees are written as size_t");
+    Rows y = rows(ts, "ts");
+    if (!y.lead.empty()) throw py::value_error("ts must be one series (1-D)");
+    requireFinite(y, "ts");
+    Rows t;
+    const double* tp = nullptr;
+    if (!xs.is_none()) {
+        t = rows(xs, "xs");
+        if (!t.lead.empty() || t.length != y.length) throw py::value_error("xs must be 1-D, as long as ts");
+        requireFinite(t, "xs");
+        tp = t.row(0);
+    }
+    const zemba_vg_options o = options(kind, direction, weight, lo, hi);
+    Sizes out(static_cast<py::ssize_t>(y.length));
+    int s;
+    {
+        py::gil_scoped_release unlocked;
+        s = zemba_vg_degrees(&o, y.row(0), tp, y.length, reinterpret_cast<size_t*>(out.mutable_data()));
+    }
+    if (s != ZEMBA_OK) raise(s, "visibility graph");
+    return out;
+}
+
 py::array_t<double> irreversibility(const py::handle& x, int kind, int weight, double lo, double hi) {
     Rows r = rows(x, "x");
     const zemba_vg_options o = options(kind, ZEMBA_VG_LEFT_TO_RIGHT, weight, lo, hi);
@@ -84,6 +110,8 @@ py::array_t<double> irreversibility(const py::handle& x, int kind, int weight, d
 void bindGraphs(py::module_& m) {
     m.def("vg_graph", &graph, py::arg("kind"), py::arg("direction"), py::arg("weight"), py::arg("min_weight"),
           py::arg("max_weight"), py::arg("ts"), py::arg("xs"), py::arg("only_degrees"));
+    m.def("vg_degrees", &degrees, py::arg("kind"), py::arg("direction"), py::arg("weight"), py::arg("min_weight"),
+          py::arg("max_weight"), py::arg("ts"), py::arg("xs"));
     m.def("vg_irreversibility", &irreversibility, py::arg("x"), py::arg("kind"), py::arg("weight"),
           py::arg("min_weight"), py::arg("max_weight"));
 }

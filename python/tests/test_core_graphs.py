@@ -130,3 +130,11 @@ def test_threads_give_identical_results():
     with ThreadPoolExecutor(2) as pool:
         two = list(pool.map(lambda r: zemba.hvg_irreversibility(r, weighted="abs_slope"), x))
     assert one == two
+
+
+def test_only_degrees_reads_directed_degrees_of_the_series_as_built():
+    y = SERIES["ties"].copy()
+    g = zemba.NaturalVG().build(y, only_degrees=True)
+    want = zemba.NaturalVG().build(y)
+    y[:] = 0.0
+    assert g.degrees_in.tolist() == want.degrees_in.tolist() and g.n_edges == want.n_edges

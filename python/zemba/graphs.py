@@ -39,9 +39,13 @@ class _VisibilityGraph:
 
         Raises ValueError for NaN or infinite samples or times (naming the
         first) and for times that do not increase."""
-        self._g = _core.vg_graph(self._kind, self._direction, self._weight, self._lo, self._hi,
-                                 ts, xs, bool(only_degrees))
-        self._n = int(np.shape(ts)[-1]) if np.ndim(ts) else 0
+        args = (self._kind, self._direction, self._weight, self._lo, self._hi)
+        if only_degrees:   # degrees now; in/out degrees computed when first read
+            d = _core.vg_degrees(*args, ts, xs)
+            keep = (np.array(ts, dtype=float), None if xs is None else np.array(xs, dtype=float))
+            self._g = {"degrees": d, "args": args + keep}
+        else:
+            self._g = _core.vg_graph(*args, ts, xs, False)
         return self
 
     def _built(self, edges=False):
@@ -51,16 +55,23 @@ class _VisibilityGraph:
             raise RuntimeError("the graph was built with only_degrees=True: it has no edge list")
         return self._g
 
+    def _directed(self):
+        g = self._built()
+        if "in" not in g:
+            g.update(_core.vg_graph(*g["args"], True))
+        return g
+
     @property
     def n_vertices(self):
         """Number of vertices (samples)."""
-        return len(self._built()["in"])
+        g = self._built()
+        return len(g["degrees"] if "degrees" in g else g["in"])
 
     @property
     def n_edges(self):
         """Number of edges (kept by the weight bounds)."""
         g = self._built()
-        return int((g["in"].sum()))
+        return int(g["degrees"].sum() // 2 if "degrees" in g else g["in"].sum())
 
     @property
     def edges(self):
@@ -81,17 +92,17 @@ class _VisibilityGraph:
     def degrees(self):
         """Degree of each vertex (int64 array)."""
         g = self._built()
-        return g["in"] + g["out"]
+        return g["degrees"].copy() if "degrees" in g else g["in"] + g["out"]
 
     @property
     def degrees_in(self):
         """In-degrees; for an undirected graph the number of neighbours to the left."""
-        return self._built()["in"].copy()
+        return self._directed()["in"].copy()
 
     @property
     def degrees_out(self):
         """Out-degrees; for an undirected graph the number of neighbours to the right."""
-        return self._built()["out"].copy()
+        return self._directed()["out"].copy()
 
     @property
     def degree_counts(self):
