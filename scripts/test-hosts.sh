@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh python3-numpy python3-pytest python3-pandas python3-dask python3-distributed \
   python3-tqdm python3-matplotlib python3-scipy python3-mne python3-venv python3-build \
-  python3-setuptools r-base-core r-cran-testthat
+  python3-setuptools python3-sklearn python3-statsmodels python3-networkx r-base-core r-cran-testthat
 if [ ! -f "${ZEMBA_LIBRARY:-build/libzemba.so}" ]; then
   echo "test-hosts: ${ZEMBA_LIBRARY:-build/libzemba.so} not found; run scripts/build.sh first" >&2
   exit 1

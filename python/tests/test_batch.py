@@ -14,7 +14,7 @@ import pytest
 pd = pytest.importorskip("pandas")
 import pandas.testing as pdt  # noqa: E402
 
-import zemba  # noqa: E402
+import zemba.legacy as zemba  # noqa: E402
 from zemba import batch  # noqa: E402
 
 Z = batch.legacy_api()   # the original library's routines the batch features call

@@ -8,13 +8,13 @@ import threading
 import numpy as np
 import pytest
 
-import zemba
+import zemba.legacy as zemba
 from conftest import ROOT
 
 # Calls that print on every run when printing is on: histogram entropy (one
 # line), degree entropy (one line per node), the loader (the channel names).
 PRINTING_CALLS = """
-import numpy as np, zemba
+import numpy as np; import zemba.legacy as zemba
 x = np.random.default_rng(3).normal(size=300)
 def calls():
     zemba.histogram_entropy([1, 2, 2])

@@ -8,8 +8,8 @@ import threading
 import numpy as np
 import pytest
 
-import zemba
-from zemba import _lib
+import zemba.legacy as zemba
+from zemba.legacy import _lib
 
 PD = ctypes.POINTER(ctypes.c_double)
 PI = ctypes.POINTER(ctypes.c_int)

@@ -9,7 +9,7 @@ import sys
 import numpy as np
 import pytest
 
-import zemba
+import zemba.legacy as zemba
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 DATA = ROOT / "data" / "eeg"

@@ -5,8 +5,8 @@ above the Nyquist frequency. Each is refused with a ValueError saying what."""
 import numpy as np
 import pytest
 
-import zemba
-from zemba.features import LIMITS
+import zemba.legacy as zemba
+from zemba.legacy.features import LIMITS
 
 rng = np.random.default_rng(17)
 X = rng.normal(size=64) * 10

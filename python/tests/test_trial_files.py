@@ -10,7 +10,7 @@ import threading
 import numpy as np
 import pytest
 
-import zemba
+import zemba.legacy as zemba
 from conftest import DAMAGED, ROOT, damaged_manifest
 
 MANIFEST = damaged_manifest()
@@ -151,7 +151,7 @@ def test_permission_denied_raises_open(tmp_path):
     p.write_bytes(REAL.read_bytes())
     p.chmod(0)
     tmp_path.chmod(0o755)
-    code = ("import sys; sys.path.insert(0, sys.argv[2]); import zemba; zemba.lib(); print('ready')\n"
+    code = ("import sys; sys.path.insert(0, sys.argv[2]); import zemba.legacy as zemba; zemba.lib(); print('ready')\n"
             "try:\n    zemba.load_trial(sys.argv[1])\nexcept zemba.TrialFileError as e:\n"
             "    print(e.reason, e)\n")
     if os.geteuid() == 0:

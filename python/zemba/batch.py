@@ -259,7 +259,7 @@ def _similarity(data, kind):
     once they hold for the trial (int32 degrees, few states)."""
     import ctypes
     zemba = legacy_api()
-    from ._lib import func
+    from .legacy._lib import func
     n, length = data.shape
     mat = np.full((n, n), np.nan)
     if kind == "match":
@@ -323,7 +323,7 @@ def _run_chunk(paths, job, cancel=None):
     library lock spans the whole chunk. job: (plan, similarity, sfreq), plan
     [(feature name or callable, params)]. cancel: a threading.Event that, once
     set, stops the chunk between trials (its results are then discarded)."""
-    from ._lib import calling
+    from .legacy._lib import calling
     plan, similarity, fs = job
     feats = [(n, FEATURES[n], prm) if isinstance(n, str) else (getattr(n, "__name__", repr(n)), n, prm)
              for n, prm in plan]

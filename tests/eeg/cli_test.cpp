@@ -78,7 +78,7 @@ std::vector<std::string> lines(const std::string& s) {
 // The batch table's divergence columns: "div_" + the fields of the Python
 // package's Divergence record, read from its source.
 std::vector<std::string> batchDivergenceColumns() {
-    const std::string src = readBytes(std::string(ZEMBA_SOURCE_DIR) + "/python/zemba/features.py");
+    const std::string src = readBytes(std::string(ZEMBA_SOURCE_DIR) + "/python/zemba/legacy/features.py");
     size_t at = src.find("namedtuple(\"Divergence\",");
     const size_t end = src.find(')', at);
     std::string fields;

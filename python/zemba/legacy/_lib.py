@@ -126,9 +126,9 @@ def library_path():
     env = os.environ.get("ZEMBA_LIBRARY")
     if env:
         return Path(env)
-    here = Path(__file__).resolve().parent
-    packaged = sorted(here.glob("libzemba*.so"))  # an installed package carries its own copy
-    if packaged:
+    here = Path(__file__).resolve().parent.parent   # the zemba package (this is zemba/legacy)
+    packaged = sorted(here.glob("libzemba*.so")) + sorted((here / "legacy").glob("libzemba*.so"))
+    if packaged:  # an installed package carries its own copy
         return packaged[0]
     return here.parent.parent / "build" / "libzemba.so"
 
