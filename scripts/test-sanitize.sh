@@ -17,7 +17,12 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:abort_on_error=1
 # with leak checking on.
 ASAN_OPTIONS=detect_leaks=0:$common ctest --test-dir "$dir" --output-on-failure -j"$(nproc)" --timeout 900
 status=0
-for t in "$dir"/tests/*_test; do
+programs=("$dir"/*_test)
+if [ ! -x "${programs[0]}" ]; then
+  echo "leak pass: no test programs in $dir"
+  exit 1
+fi
+for t in "${programs[@]}"; do
   if ! ASAN_OPTIONS=detect_leaks=1:$common "$t" >"$t.leaks.log" 2>&1; then
     echo "leak pass failed: $t (see $t.leaks.log)"
     tail -n 30 "$t.leaks.log"
