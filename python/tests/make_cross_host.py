@@ -31,7 +31,9 @@ def series():
     return {"a": a, "b": b}
 
 
-# (feature, python keyword arguments, needs sfreq)
+# (feature, python keyword arguments, needs sfreq); the feature is named as
+# the R function, Python's name differs for one of them (PY_NAMES).
+PY_NAMES = {"approx_entropy": "app_entropy"}
 CASES = [
     ("perm_entropy", dict(order=4, delay=1, normalize=False), False),
     ("sample_entropy", dict(order=2, tolerance=0.2), False),
@@ -49,7 +51,7 @@ def main():
     for name, x in data.items():
         rows += [("input", name, "", "", str(k + 1), repr(float(v))) for k, v in enumerate(x)]
     for feature, kwargs, sfreq in CASES:
-        fn = getattr(zemba, feature, None)
+        fn = getattr(zemba, PY_NAMES.get(feature, feature), None)
         if fn is None:
             sys.exit(f"zemba.{feature} is missing: the Python top-level functions are needed")
         for name, x in data.items():
