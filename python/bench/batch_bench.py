@@ -4,7 +4,7 @@ cluster), over gzipped copies of the bundled real trials (the data set is
 distributed gzipped), and the floor: reading (decompressing and parsing) the
 same files alone, in one process.
 
-    ZEMBA_LIBRARY=build/libzemba.so /usr/bin/python3 python/bench/batch_bench.py --copies 8
+    /usr/bin/python3 python/bench/batch_bench.py --copies 8 [--engine threads]
 """
 import gzip
 import argparse
@@ -63,11 +63,9 @@ def main():
               f"load average {load:.1f} before the run (other work on the machine skews the speed-up)")
         import zemba
         files = batch.find_trials(folder)
-        from zemba.eeg import read_trial_file
         for label, read in (("floor: decompressing alone", lambda f: gzip.decompress(f.read_bytes())
                              if f.suffix == ".gz" else f.read_bytes()),
-                            ("floor: reading (zemba.eeg.read_trial_file)", read_trial_file),
-                            ("zemba.load_trial (reading + library load)", zemba.load_trial)):
+                            ("floor: reading (zemba.read_trial, the core's reader)", zemba.read_trial)):
             t0 = time.perf_counter()
             for f in files:
                 read(f)

@@ -66,38 +66,56 @@ def legacy_api():
 # channel prefix: `{feature}` for one output, `{feature}_{output}` for several;
 # the divergence features keep the `div_*` names the CLI prints.
 
+def _core_api():
+    import zemba
+    return zemba
+
+
+def _hvg_irreversibility(x, fs, weighted=None):
+    d = _core_api().hvg_irreversibility(x, weighted=weighted)
+    return {f"hvg_irreversibility_{k}": v for k, v in d.items()}
+
+
+def _band_powers(x, fs, order=None, relative=False):
+    b = _core_api().band_powers(x, fs, order=order, relative=bool(relative))
+    return {f"band_powers_{k}": v for k, v in b.items()}
+
+
+def _perm_entropy(x, fs, order=3, delay=1, normalize=False):
+    return {"perm_entropy": _core_api().perm_entropy(x, order=int(order), delay=int(delay),
+                                                     normalize=bool(normalize))}
+
+
+def _sample_entropy(x, fs, order=2, tolerance=None):
+    return {"sample_entropy": _core_api().sample_entropy(x, order=int(order), tolerance=tolerance)}
+
+
+def _app_entropy(x, fs, order=2, tolerance=None):
+    return {"app_entropy": _core_api().app_entropy(x, order=int(order), tolerance=tolerance)}
+
+
+def _hvg_degrees(x):
+    """Horizontal visibility degrees of each channel (core), int64 channels x samples."""
+    from . import _core
+    return np.stack([_core.vg_degrees(0, 0, 0, -np.inf, np.inf, row, None) for row in x]) if len(x) else \
+        np.zeros((0, x.shape[-1]), dtype=np.int64)
+
+
+def _mean_degree(x, fs):
+    return {"mean_degree": _hvg_degrees(x).mean(axis=1)}
+
+
+# The original library's features (zemba.legacy, serialised by its lock): the
+# `div_*` columns are the ones the command-line program zemba-eeg prints.
 def _divergence(x, fs):
     zemba = legacy_api()
     d = zemba.divergence_features(x)
     return {f"div_{k}": getattr(d, k) for k in d._fields}
 
 
-def _band_powers(x, fs):
-    zemba = legacy_api()
-    b = zemba.band_powers(x, fs=fs)
-    return {f"band_powers_{k}": getattr(b, k) for k in b._fields}
-
-
-def _perm_entropy(x, fs, order=4):
-    zemba = legacy_api()
-    return {"perm_entropy": zemba.permutation_entropy(x, m=int(order))}
-
-
 def _delay_perm_entropy(x, fs, order=4, delay=1):
     zemba = legacy_api()
     return {"delay_perm_entropy": zemba.delay_permutation_entropy(x, m=int(order), tau=int(delay))}
-
-
-def _sample_entropy(x, fs, order=2, tolerance=0.2):
-    zemba = legacy_api()
-    order = int(order)
-    return {"sample_entropy": zemba.sample_entropy(x, m=order, r=float(tolerance))[:, order]}
-
-
-def _mean_degree(x, fs):
-    zemba = legacy_api()
-    h = zemba.hva(x)
-    return {"mean_degree": h.mean_degree, "mean_weight": h.mean_weight}
 
 
 def _degree_entropy(x, fs):
@@ -112,30 +130,35 @@ def _hvg_stack(x, fs):
 
 
 FEATURES = {
-    "div": _divergence,
+    "hvg_irreversibility": _hvg_irreversibility,
     "band_powers": _band_powers,
     "perm_entropy": _perm_entropy,
-    "delay_perm_entropy": _delay_perm_entropy,
     "sample_entropy": _sample_entropy,
+    "app_entropy": _app_entropy,
     "mean_degree": _mean_degree,
+    "div": _divergence,
+    "delay_perm_entropy": _delay_perm_entropy,
     "degree_entropy": _degree_entropy,
     "hvg_stack": _hvg_stack,
 }
 # Earlier names of the same features, still accepted.
 ALIASES = {"divergence": "div", "permutation_entropy": "perm_entropy",
            "delay_permutation_entropy": "delay_perm_entropy"}
-DEFAULT_FEATURES = ("div", "band_powers", "perm_entropy", "sample_entropy", "mean_degree")
+DEFAULT_FEATURES = ("hvg_irreversibility", "band_powers", "perm_entropy", "sample_entropy", "mean_degree")
 DEFAULT_SFREQ = 256.0
 
 FEATURE_HELP = {
-    "div": "backward/forward divergence of the directed visibility graph (7 columns div_*)",
-    "band_powers": "Burg band powers delta..gamma at --sfreq (band_powers_*)",
-    "perm_entropy": "permutation entropy (perm_entropy; order=4)",
-    "delay_perm_entropy": "delay permutation entropy (delay_perm_entropy; order=4, delay=1)",
-    "sample_entropy": "sample entropy (sample_entropy; order=2, tolerance=0.2 x sd)",
-    "mean_degree": "mean degree and weight of the horizontal visibility graph (mean_degree, mean_weight)",
-    "degree_entropy": "entropy of the visibility-graph degree sequence",
-    "hvg_stack": "stack-built visibility graph summary (7 columns hvg_stack_*)",
+    "hvg_irreversibility": "time-irreversibility features of the directed horizontal visibility graph "
+                           "(7 columns hvg_irreversibility_*; weighted=None)",
+    "band_powers": "Burg-model band powers delta..gamma at --sfreq (band_powers_*; order=trunc(sqrt(n)+0.5))",
+    "perm_entropy": "permutation entropy in bits (perm_entropy; order=3, delay=1)",
+    "sample_entropy": "sample entropy in nats (sample_entropy; order=2, tolerance=0.2 x SD)",
+    "app_entropy": "approximate entropy in nats (app_entropy; order=2, tolerance=0.2 x SD)",
+    "mean_degree": "mean degree of the horizontal visibility graph",
+    "div": "original library: backward/forward divergence, integer weights (7 columns div_*, as zemba-eeg)",
+    "delay_perm_entropy": "original library: delay permutation entropy (order=4, delay=1)",
+    "degree_entropy": "original library: entropy of the visibility-graph degree sequence",
+    "hvg_stack": "original library: stack-built visibility graph summary (7 columns hvg_stack_*)",
 }
 
 
@@ -288,9 +311,9 @@ def _similarity(data, kind):
 
 
 def _one_trial(path, features, similarity, fs):
-    zemba = legacy_api()
+    zemba = _core_api()
     try:
-        t = zemba.load_trial(path)
+        t = zemba.read_trial(path)
     except zemba.TrialFileError as e:
         return ("skip", str(path), f"{e.reason}: {e}")
     except Exception as e:        # whatever makes a file unreadable skips that file only
@@ -309,30 +332,33 @@ def _one_trial(path, features, similarity, fs):
                 raise ValueError(f"feature {name} column {col} gave shape {vals.shape}, "
                                  f"one value per channel expected")
             cols[col] = vals
-    deg = zemba.hvg_degrees(t.data).degree
+    deg = _hvg_degrees(t.data)
     counts = np.bincount(np.minimum(deg.ravel(), MAX_DEGREE_BIN), minlength=MAX_DEGREE_BIN + 1)
     meta = {"subject": t.subject, "group": GROUPS.get(t.group, t.group),
             "condition": zemba.CONDITIONS.get(t.condition, str(t.condition)), "trial": t.trial,
             "file": Path(path).name}
-    sim = _similarity(t.data, similarity) if similarity else None
+    sim = None
+    if similarity:
+        from .legacy._lib import calling
+        with calling():
+            sim = _similarity(t.data, similarity)
     return ("ok", str(path), meta, t.channels, cols, counts, sim)
 
 
 def _run_chunk(paths, job, cancel=None):
-    """Work unit of a worker: results of a few trial files, in order. One
-    library lock spans the whole chunk. job: (plan, similarity, sfreq), plan
+    """Work unit of a worker: results of a few trial files, in order. The
+    core's features run unlocked (threads compute side by side); the original
+    library's take its lock call by call. job: (plan, similarity, sfreq), plan
     [(feature name or callable, params)]. cancel: a threading.Event that, once
     set, stops the chunk between trials (its results are then discarded)."""
-    from .legacy._lib import calling
     plan, similarity, fs = job
     feats = [(n, FEATURES[n], prm) if isinstance(n, str) else (getattr(n, "__name__", repr(n)), n, prm)
              for n, prm in plan]
     out = []
-    with calling():
-        for p in paths:
-            if cancel is not None and cancel.is_set():
-                break
-            out.append(_one_trial(p, feats, similarity, fs))
+    for p in paths:
+        if cancel is not None and cancel.is_set():
+            break
+        out.append(_one_trial(p, feats, similarity, fs))
     return out
 
 

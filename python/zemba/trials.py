@@ -11,6 +11,13 @@ _REASONS = {7: ("open", "cannot be opened or read"), 8: ("not-regular", "is not 
             11: ("format", "is gzip, which this build cannot read")}
 
 
+def _empty(path):
+    try:
+        return os.path.getsize(path) == 0
+    except OSError:
+        return False
+
+
 def read_trial(path):
     """Read one trial file (plain text or gzip).
 
@@ -55,6 +62,8 @@ def read_trial(path):
             reason, detail = "unparsable-line", f"has a bad sample line {line}"
         elif status == 10 and line:
             detail = f"is incomplete: the channel block at line {line} lacks samples"
+        elif status == 10 and _empty(p):
+            detail = "is empty"
         raise TrialFileError(f"trial file {p} {detail}", p, reason, line or None)
     trial = None if fields["trial"] < 0 else fields["trial"]
     return Trial(fields["data"], fields["channels"], fields["group"], fields["condition"], fields["error"],
