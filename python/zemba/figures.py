@@ -4,8 +4,10 @@ from pathlib import Path
 
 import numpy as np
 
-BAND_LABELS = {"delta": "delta 0.5-4 Hz", "theta": "theta 4-8 Hz", "alpha": "alpha 8-13 Hz",
-               "beta": "beta 13-30 Hz", "gamma": "gamma 30-60 Hz"}
+def _band_label(name):
+    from .spectral import DEFAULT_BANDS   # the bands the batch's band_powers integrates
+    lo, hi = DEFAULT_BANDS.get(name, (None, None))
+    return name if lo is None else f"{name} {lo:g}-{hi:g} Hz"
 GROUP_COLOURS = {"alcoholic": "#c0392b", "control": "#2471a3"}
 
 
@@ -85,7 +87,7 @@ def band_powers(result, path):
                 ax.fill_between(x, per.min(axis=0).to_numpy(dtype=float), per.max(axis=0).to_numpy(dtype=float),
                                 color=c, alpha=0.18, lw=0, label=f"{g}: range of subject means")
         ax.set_yscale("log")
-        ax.set_ylabel(BAND_LABELS.get(col[len("band_powers_"):], col) + "\n(uV$^2$)", fontsize=9)
+        ax.set_ylabel(_band_label(col[len("band_powers_"):]) + "\n(uV$^2$)", fontsize=9)
         ax.grid(True, axis="y", alpha=0.3)
         ax.grid(True, axis="x", alpha=0.12)
     axes[0].legend(frameon=False, fontsize=9, ncol=2, loc="upper right")
