@@ -81,19 +81,22 @@ def test_command_line_takes_params_sfreq_engine_and_lists_them(tmp_path):
 
 
 def test_interrupt_with_thread_workers_exits_130_at_once(tmp_path):
+    import gzip
     import os
-    import shutil
     import signal
     import time
     data = tmp_path / "data"
     data.mkdir()
-    for k in range(8):
-        for f in sorted(DATA.glob("*.rd.*")):
-            shutil.copy(f, data / f"{f.name.rsplit('.', 1)[0]}.{int(f.name.rsplit('.', 1)[1]) + 200 * (k + 1):03d}")
+    packed = {f: gzip.compress(f.read_bytes(), 1) for f in sorted(DATA.glob("*.rd.*"))}
+    for k in range(40):   # enough trials that the run is still going when interrupted
+        for f, raw in packed.items():
+            stem, number = f.name.rsplit(".", 1)
+            (data / f"{stem}.{int(number) + 200 * (k + 1):03d}.gz").write_bytes(raw)
     out = tmp_path / "features.csv"
     out.write_text("earlier output\n")
+    # the original library's divergence features: slow enough to be interrupted mid-run
     proc = subprocess.Popen([str(ROOT / "scripts" / "zemba-batch"), str(data), "-o", str(out), "-j", "2",
-                             "--engine", "threads", "--no-progress"],
+                             "--engine", "threads", "--no-progress", "-f", "div,delay_perm_entropy"],
                             stderr=subprocess.PIPE, text=True, start_new_session=True)
     try:
         assert "on 2 worker thread" in proc.stderr.readline()
