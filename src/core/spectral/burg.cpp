@@ -93,7 +93,11 @@ ZEMBA_INLINE void pairSumsBody(const double* F, const double* B, size_t len, Sum
 
 // The 8 lanes from v[1] on: v shifted down by one, next[0] on top.
 ZEMBA_INLINE void nextLane(typename Vec<8>::d& out, const typename Vec<8>::d& v, const typename Vec<8>::d& next) {
+#if defined(__clang__)
+    out = __builtin_shufflevector(v, next, 1, 2, 3, 4, 5, 6, 7, 8);
+#else
     out = __builtin_shuffle(v, next, typename Vec<8>::i{1, 2, 3, 4, 5, 6, 7, 8});
+#endif
 }
 
 // One stage of the recursion on pairs (Fs[j], Bs[j]), j < len:
