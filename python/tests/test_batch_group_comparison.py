@@ -13,9 +13,9 @@ pytest.importorskip("scipy")
 
 from conftest import ROOT  # noqa: E402
 
-spec = importlib.util.spec_from_file_location("group_comparison", ROOT / "python/examples/group_comparison.py")
-gc = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(gc)
+module_spec = importlib.util.spec_from_file_location("group_comparison", ROOT / "python/examples/group_comparison.py")
+gc = importlib.util.module_from_spec(module_spec)
+module_spec.loader.exec_module(gc)
 
 
 def _u(a, b):
