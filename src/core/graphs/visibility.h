@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/frame/checks.h"
+#include "core/frame/dispatch.h"
 #include "core/graphs/exact.h"
 #include "core/graphs/horizontal_walk.h"
 #include "zemba/core.h"
@@ -143,7 +144,7 @@ public:
         }
     }
 
-    // Whether degrees() may be used: index times, and magnitudes for which
+    // Whether degreesNear() may be used: index times, and magnitudes for which
     // no product below leaves the normal range.
     bool fastDegrees() const {
         if (t_ || n_ > (size_t{1} << 40)) return false;
@@ -151,18 +152,57 @@ public:
         return !r.any || (r.hi <= 400 && r.lo >= -460);
     }
 
-    // Degrees into deg[0..n-1] (when fastDegrees()): the scans without the
-    // range checks of the products.
-    void degrees(size_t* deg) {
-        std::fill(deg, deg + n_, size_t{0});
+    static constexpr size_t kNear = 16;
+
+    // Degrees into deg[0..n-1] (when fastDegrees()) by near windows: every
+    // sample counts the samples it sees within kNear on either side, a vector
+    // of neighbouring samples at a time, and a sample whose stretch reaches
+    // further scans on from there. In the vectors a slope is (y[j+-d] - y[j])
+    // times the rounded 1/d, within 3.01 units in the last place of the
+    // quotient; a comparison closer than kMargin is decided again exactly.
+    // lanes: 3 x V::W doubles of working memory.
+    template <class V>
+    ZEMBA_KERNEL void degreesNear(size_t* deg, double* lanes) {
+        typedef typename V::vd vd;
+        typedef typename V::vi vi;
+        const size_t n = n_;
+        std::fill(deg, deg + n, size_t{0});
+        size_t j = 0;
+        for (; j < n && j < kNear; ++j) nearAndFar(static_cast<Index>(j), deg);
         auto edge = [deg](Index a, Index b) {
             ++deg[a];
             ++deg[b];
         };
-        for (size_t m = 0; m < n_; ++m) {
-            scan<false, false, true>(static_cast<Index>(m), edge);
-            scan<false, true, true>(static_cast<Index>(m), edge);
+        for (; j + V::W + kNear <= n; j += V::W) {
+            vd yj, mLeft, mRight, lastLeft, lastRight;
+            vi count = vi{}, unsure = vi{};
+            V::load(yj, y_ + j);
+            side<V, false>(y_ + j, yj, count, unsure, mLeft, lastLeft);
+            side<V, true>(y_ + j, yj, count, unsure, mRight, lastRight);
+            vi d;
+            V::load(d, reinterpret_cast<const int64_t*>(deg + j));
+            d = d - count;
+            V::store(reinterpret_cast<int64_t*>(deg + j), d);
+            // Lanes to look at again: a close call, or a stretch that may reach
+            // past the window (every sample within it lower than j's).
+            const unsigned again = V::bits(unsure);
+            unsigned look = again | V::bits(mLeft < vd{}) | V::bits(mRight <= vd{});
+            if (!look) continue;
+            V::store(lanes, lastLeft);
+            V::store(lanes + V::W, lastRight);
+            V::store(reinterpret_cast<int64_t*>(lanes + 2 * V::W), count);
+            for (; look; look &= look - 1) {
+                const int l = __builtin_ctz(look);
+                const Index m = static_cast<Index>(j + l);
+                if (again >> l & 1) {
+                    deg[m] -= static_cast<size_t>(-reinterpret_cast<const int64_t*>(lanes + 2 * V::W)[l]);
+                    nearAndFar(m, deg);
+                } else {
+                    farther(m, static_cast<size_t>(lanes[l]), static_cast<size_t>(lanes[V::W + l]), edge);
+                }
+            }
         }
+        for (; j < n; ++j) nearAndFar(static_cast<Index>(j), deg);
     }
 
 private:
@@ -198,6 +238,36 @@ private:
         }
     };
 
+    // One side of the near windows of W samples from p: count less one per
+    // sample seen (compare results are -1), unsure -1 where a comparison was
+    // too close to call, top the steepest slope, last the farthest distance seen.
+    template <class V, bool Right>
+    static ZEMBA_KERNEL void side(const double* p, const typename V::vd& yj, typename V::vi& count,
+                                  typename V::vi& unsure, typename V::vd& top, typename V::vd& last) {
+        typedef typename V::vd vd;
+        typedef typename V::vi vi;
+        V::load(top, p + (Right ? 1 : -1));
+        top = top - yj;
+        last = vd{} + 1.0;
+        count = count - 1;
+#pragma GCC unroll 16
+        for (int d = 2; d <= static_cast<int>(kNear); ++d) {
+            vd s, a, b;
+            V::load(s, p + (Right ? d : -d));
+            s = (s - yj) * (vd{} + 1.0 / d);
+            a = s;
+            b = top;
+            V::abs(a);
+            V::abs(b);
+            const vd tol = (a + b) * (vd{} + kMargin);
+            const vi seen = s - top > tol;
+            unsure = unsure | ~(seen | (top - s >= tol));
+            count = count + seen;
+            last = seen ? vd{} + static_cast<double>(d) : last;
+            V::max(top, s);
+        }
+    }
+
     static constexpr double kTiny = 0x1p-960, kHuge = 0x1p1000, kMargin = 4e-15;
 
     static bool inRange(double v) { return v >= kTiny && v <= kHuge; }
@@ -223,16 +293,21 @@ private:
     // Safe: every product is known to be a normal double (fastDegrees()).
     template <bool Timed, bool Right, bool Safe, class Edge>
     void scan(Index m, Edge& edge) {
-        auto inRange = [](double v) { return Safe || Natural::inRange(v); };
         const Index end = Right ? hi_[m] : lo_[m];
         if (m == end) return;
-        const double ym = y_[m];
-        Index k = Right ? m + 1 : m - 1;  // the sample with the smallest slope so far
+        const Index k = Right ? m + 1 : m - 1;
         Right ? edge(m, k) : edge(k, m);
-        double b = ym - y_[k];  // its drop below ym (>= 0) ...
+        follow<Timed, Right, Safe>(m, k, k, end, edge);
+    }
+
+    // The scan from m on past cur towards end, k being the last sample seen.
+    template <bool Timed, bool Right, bool Safe, class Edge>
+    void follow(Index m, Index k, Index cur, Index end, Edge& edge) {
+        auto inRange = [](double v) { return Safe || Natural::inRange(v); };
+        const double ym = y_[m];
+        double b = ym - y_[k];  // the drop of k below ym (>= 0) ...
         if (b == 0.0) return;   // level with m: hides everything beyond
         double dk = gap<Timed, Right>(m, k);  // ... and its distance
-        Index cur = k;
         for (;;) {
             // Skip the stretch that cur covers when no sample in it can be seen.
             Index next = cur;
@@ -264,6 +339,52 @@ private:
             dk = dj;
             if (b == 0.0) return;
         }
+    }
+
+    // The samples j sees within kNear on one side, by any height (fastDegrees()):
+    // each one seen rises more steeply from j than every nearer one. last: the
+    // distance of the farthest one seen, 0 for none.
+    template <bool Right>
+    size_t nearExact(Index j, size_t& last) const {
+        const size_t room = Right ? n_ - 1 - j : j;
+        const size_t reach = room < kNear ? room : kNear;
+        last = reach ? 1 : 0;
+        if (!reach) return 0;
+        size_t count = 1;
+        Index k = Right ? j + 1 : j - 1;
+        double b = y_[j] - y_[k], dk = 1.0;
+        for (size_t d = 2; d <= reach; ++d) {
+            const Index x = Right ? j + d : j - d;
+            const double a = y_[j] - y_[x];
+            const double p = a * dk, q = b * static_cast<double>(d);
+            const double tol = kMargin * (std::fabs(p) + std::fabs(q));
+            const bool seen = q - p > tol || (!(p - q > tol) && exactSign<false, Right>(j, x, k) < 0);
+            if (!seen) continue;
+            ++count;
+            k = x;
+            b = a;
+            dk = static_cast<double>(d);
+            last = d;
+        }
+        return count;
+    }
+
+    // Near counts of sample j on both sides into deg[j], and the scans on from
+    // kNear where its stretch reaches further (last*: the farthest seen within).
+    template <class Edge>
+    void farther(Index j, size_t lastLeft, size_t lastRight, Edge& edge) {
+        if (lo_[j] + kNear < j) follow<false, false, true>(j, j - lastLeft, j - kNear, lo_[j], edge);
+        if (hi_[j] > j + kNear) follow<false, true, true>(j, j + lastRight, j + kNear, hi_[j], edge);
+    }
+
+    void nearAndFar(Index j, size_t* deg) {
+        auto edge = [deg](Index a, Index b) {
+            ++deg[a];
+            ++deg[b];
+        };
+        size_t lastLeft, lastRight;
+        deg[j] += nearExact<false>(j, lastLeft) + nearExact<true>(j, lastRight);
+        farther(j, lastLeft, lastRight, edge);
     }
 
     const double* y_;
@@ -318,6 +439,14 @@ int forEachEdge(const Graph& g, Edge&& edge, LeftDone&& leftDone) {
     }
 }
 
+template <class Index>
+struct NearDegrees {
+    template <class V>
+    static ZEMBA_KERNEL void run(Natural<Index>& nat, size_t* deg, double* lanes) {
+        nat.template degreesNear<V>(deg, lanes);
+    }
+};
+
 // Degrees of the unfiltered natural graph into deg[0..n-1].
 inline int naturalDegrees(const Graph& g, size_t* deg) {
     const size_t n = g.n;
@@ -327,7 +456,8 @@ inline int naturalDegrees(const Graph& g, size_t* deg) {
             Natural<Index> nat(g.y, g.t, n);
             if (!nat.build()) return ZEMBA_E_NO_MEMORY;
             if (nat.fastDegrees()) {
-                nat.degrees(deg);
+                double lanes[3 * 8];
+                dispatch<NearDegrees<Index>>(nat, deg, lanes);
             } else {
                 std::fill(deg, deg + n, size_t{0});
                 nat.forEachEdge(
