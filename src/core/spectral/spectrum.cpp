@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/frame/checks.h"
+#include "core/frame/dispatch.h"
 #include "core/spectral/burg.h"
 #include "zemba/core.h"
 
@@ -65,9 +66,56 @@ double denominator(const double* a, size_t p, double w, double size) {
     return static_cast<double>(horner<long double>(a, p, w));
 }
 
-// |dA(e^{-iw})/dw| = |sum (k + 1) a[k] e^{-i(k+1)w}|.
-double slope(const double* a, size_t p, double w) {
-    const double c = std::cos(w), s = std::sin(w);
+constexpr size_t kNodes = 16;  // the 15 Kronrod nodes and one spare
+
+// horner<double> at kNodes frequencies side by side, from their cosines c
+// and sines s: the same expression in every lane, so the same bits, without
+// waiting on one chain.
+struct HornerNodes {
+    template <class V>
+    static ZEMBA_KERNEL void run(const double* a, size_t p, const double* c, const double* s, double* out) {
+        using vd = typename V::vd;
+        for (size_t j = 0; j < kNodes; j += V::W) {
+            vd cv, sv, br, bi{}, ak;
+            V::load(cv, c + j);
+            V::load(sv, s + j);
+            V::broadcast(br, a[p - 1]);
+            for (size_t k = p - 1; k-- > 0;) {
+                V::broadcast(ak, a[k]);
+                const vd r = ak + (cv * br + sv * bi);
+                bi = cv * bi - sv * br;
+                br = r;
+            }
+            const vd one = vd{} + 1.0;
+            const vd ar = one - (cv * br + sv * bi), ai = cv * bi - sv * br;
+            V::store(out + j, ar * ar + ai * ai);
+        }
+    }
+};
+
+// denominator() at the kNodes frequencies w: centre - d[i] at i, centre + d[i]
+// at 7 + i (i < 7), the centre at 14 and 15. Fills their cosines c and sines
+// s, by angle addition from those of the centre and of the offsets d.
+void denominators(const double* a, size_t p, const double* w, const double* d, double size, double* c, double* s,
+                  double* out) {
+    const double cc = std::cos(w[14]), sc = std::sin(w[14]);
+    for (int i = 0; i < 7; ++i) {
+        const double cd = std::cos(d[i]), sd = std::sin(d[i]);
+        c[i] = cc * cd + sc * sd, s[i] = sc * cd - cc * sd;
+        c[7 + i] = cc * cd - sc * sd, s[7 + i] = sc * cd + cc * sd;
+    }
+    c[14] = c[15] = cc, s[14] = s[15] = sc;
+    if (p == 0) {
+        std::fill(out, out + kNodes, 1.0);
+        return;
+    }
+    dispatch<HornerNodes>(a, p, c, s, out);
+    for (size_t j = 0; j < kNodes; ++j)
+        if (!(out[j] >= 1e-8 * size * size)) out[j] = static_cast<double>(horner<long double>(a, p, w[j]));
+}
+
+// |dA(e^{-iw})/dw| = |sum (k + 1) a[k] e^{-i(k+1)w}|, from c = cos w, s = sin w.
+double slope(const double* a, size_t p, double c, double s) {
     double zr = 1.0, zi = 0.0, sr = 0.0, si = 0.0;
     for (size_t k = 0; k < p; ++k) {
         const double t = zr * c + zi * s;
@@ -146,11 +194,15 @@ private:
 
     Piece evaluate(double a, double b) const {
         const double c = 0.5 * (a + b), h = 0.5 * (b - a);
-        const double fc = 1.0 / denominator(a_, p_, c, size_);
+        // Nodes c - d_i at i, c + d_i at 7 + i, c at 14 and 15.
+        double w[kNodes], d[7], cw[kNodes], sw[kNodes], den[kNodes];
+        for (int i = 0; i < 7; ++i) d[i] = h * kXgk[i], w[i] = c - d[i], w[7 + i] = c + d[i];
+        w[14] = w[15] = c;
+        denominators(a_, p_, w, d, size_, cw, sw, den);
+        const double fc = 1.0 / den[14];
         double kronrod = kWgk[7] * fc, gauss = kWg[3] * fc;
         for (int i = 0; i < 7; ++i) {
-            const double d = h * kXgk[i];
-            const double f = 1.0 / denominator(a_, p_, c - d, size_) + 1.0 / denominator(a_, p_, c + d, size_);
+            const double f = 1.0 / den[i] + 1.0 / den[7 + i];
             kronrod += kWgk[i] * f;
             if (i % 2 == 1) gauss += kWg[i / 2] * f;
         }
@@ -161,7 +213,7 @@ private:
         q.error = std::fabs((kronrod - gauss) * h);
         // |A(w)| >= |A(c)| - |A'(c)| |w - c| - max |A''| (w - c)^2 / 2 stays
         // above a quarter of |A(c)| on the piece: no peak hides between nodes.
-        q.resolved = (slope(a_, p_, c) + 0.5 * curvature_ * h) * h <= 0.75 * std::sqrt(1.0 / fc);
+        q.resolved = (slope(a_, p_, cw[14], sw[14]) + 0.5 * curvature_ * h) * h <= 0.75 * std::sqrt(1.0 / fc);
         return q;
     }
 
