@@ -18,6 +18,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <type_traits>
 #include <vector>
 
 #ifdef ZEMBA_HAVE_ZLIB
@@ -217,9 +218,37 @@ bool blank(const char* p, size_t n) {
     return true;
 }
 
+// A decimal "-ddd.ddd" of at most 15 digits, as the recordings write their
+// samples: the integer of its digits over an exact power of ten is one
+// correctly rounded division, so it gives the bits from_chars gives, about
+// three times as fast. Other spellings are left to from_chars.
+bool shortDecimal(const char*& p, const char* e, double& v) {
+    static constexpr double kTen[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    auto digit = [&](const char* q) { return q < e && static_cast<unsigned>(*q - '0') < 10; };
+    const char* q = p;
+    const bool negative = q < e && *q == '-';
+    q += negative;
+    if (!digit(q)) return false;
+    uint64_t m = 0;
+    int digits = 0, decimals = 0;
+    for (; digit(q); ++q, ++digits) m = m * 10 + static_cast<unsigned>(*q - '0');
+    if (q < e && *q == '.') {
+        if (!digit(++q)) return false;
+        for (; digit(q); ++q, ++digits, ++decimals) m = m * 10 + static_cast<unsigned>(*q - '0');
+    }
+    if (digits > 15 || (q < e && (*q == 'e' || *q == 'E'))) return false;
+    const double x = static_cast<double>(m) / kTen[decimals];
+    v = negative ? -x : x;
+    p = q;
+    return true;
+}
+
 template <class T>
 bool number(const char*& p, const char* e, T& v) {
     if (p < e && *p == '+' && p + 1 < e && *(p + 1) != '-') ++p;
+    if constexpr (std::is_same_v<T, double>)
+        if (shortDecimal(p, e, v)) return true;
     const auto r = std::from_chars(p, e, v);
     if (r.ec != std::errc() || r.ptr == p) return false;
     p = r.ptr;

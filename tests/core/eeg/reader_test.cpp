@@ -11,6 +11,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -255,4 +256,41 @@ TEST(ReaderRules, BlockCountBlankLinesAndWideNames) {
     // Text after a complete gzip member is ignored; a lone gzip magic is a stream cut short.
     EXPECT_EQ(parseText(gzipBytes(real) + "trailing").status, ZEMBA_OK);
     EXPECT_EQ(parseText(std::string("\x1f\x8b", 2)).status, ZEMBA_E_INCOMPLETE);
+}
+
+TEST(ReaderRules, EverySpellingOfASampleGivesTheCorrectlyRoundedValue) {
+    // The real trial with its values respelled: few and many digits on either
+    // side of the point (past 15 significant digits and past 2^53), leading
+    // zeros, signs, exponents, a bare point on either side, negative zero.
+    std::mt19937_64 g(3);
+    auto digits = [&](int k) {
+        std::string s;
+        for (int i = 0; i < k; ++i) s += static_cast<char>('0' + g() % 10);
+        return s;
+    };
+    auto spelling = [&]() -> std::string {
+        const std::string sign = g() % 3 == 0 ? "-" : (g() % 9 == 0 ? "+" : "");
+        switch (g() % 6) {
+            case 0: return sign + digits(1 + g() % 4) + "." + digits(1 + g() % 4);
+            case 1: return sign + digits(1 + g() % 9) + "." + digits(1 + g() % 12);  // around 15 digits
+            case 2: return sign + digits(1 + g() % 20);
+            case 3: return sign + digits(1 + g() % 3) + "." + digits(g() % 4) + (g() % 2 ? "e-" : "E") + digits(1);
+            case 4: return sign + (g() % 2 ? "." + digits(1 + g() % 3) : digits(1 + g() % 3) + ".");
+            default: return sign + "0" + digits(g() % 3) + "." + std::string(g() % 4, '0');
+        }
+    };
+    const std::string real = readBytes(std::string(ZEMBA_DATA_DIR) + "/co2a0000364.rd.000");
+    std::string text;
+    size_t at = 0;
+    while (at < real.size()) {
+        size_t end = real.find('\n', at);
+        end = end == std::string::npos ? real.size() : end + 1;
+        std::string line = real.substr(at, end - at);
+        if (line[0] != '#') line = line.substr(0, line.find_last_of(' ') + 1) + spelling() + "\n";
+        text += line;
+        at = end;
+    }
+    const Read r = parseText(text);
+    ASSERT_EQ(r.status, ZEMBA_OK);
+    expectMatches(*r.trial, zemba_reference::parseTrialText(text), "respelled");
 }
