@@ -320,10 +320,11 @@ def _one_trial(path, features, similarity, fs):
         return ("skip", str(path), f"open: trial file {path} cannot be read: {type(e).__name__}: {e}")
     if t.error:
         return ("skip", str(path), "trial marked as an error trial (\"err\" in its condition line)")
+    deg = _hvg_degrees(t.data)  # for the degree counts, and the mean degree if asked for
     cols = {}
     for name, fn, params in features:
         try:
-            computed = fn(t.data, fs, **params)
+            computed = {"mean_degree": deg.mean(axis=1)} if fn is _mean_degree else fn(t.data, fs, **params)
         except ValueError as e:   # the routines refuse this trial's data (e.g. values that overflow)
             return ("skip", str(path), f"feature {name} refused the trial: {e}")
         for col, vals in computed.items():
@@ -332,7 +333,6 @@ def _one_trial(path, features, similarity, fs):
                 raise ValueError(f"feature {name} column {col} gave shape {vals.shape}, "
                                  f"one value per channel expected")
             cols[col] = vals
-    deg = _hvg_degrees(t.data)
     counts = np.bincount(np.minimum(deg.ravel(), MAX_DEGREE_BIN), minlength=MAX_DEGREE_BIN + 1)
     meta = {"subject": t.subject, "group": GROUPS.get(t.group, t.group),
             "condition": zemba.CONDITIONS.get(t.condition, str(t.condition)), "trial": t.trial,
@@ -557,18 +557,21 @@ def _assemble(results):
         warnings.warn(f"{len(skipped)} trial file(s) skipped: {shown}{more}", stacklevel=3)
     ok.sort(key=lambda r: (r[2]["subject"], r[2]["trial"] if r[2]["trial"] is not None else -1,
                            r[2]["file"], r[1]))
-    frames, counts, channels = [], {}, []
+    counts, channels = {}, []
     for _, path, meta, chans, cols, deg, _ in ok:
         channels = channels or list(chans)
-        n = len(chans)
-        frame = {k: [v] * n for k, v in meta.items()}
-        frame["channel"] = list(chans)
-        frame.update(cols)
-        frames.append(pd.DataFrame(frame))
         counts[meta["group"]] = counts.get(meta["group"], 0) + deg
     base = ["subject", "group", "condition", "trial", "file", "channel"]
-    if frames:
-        table = pd.concat(frames, ignore_index=True)
+    if ok:
+        # Built column by column: one frame per trial and a concatenation
+        # cost more than the features of a trial.
+        rows = np.array([len(r[3]) for r in ok])
+        data = {k: np.repeat(np.array([r[2][k] for r in ok], dtype=object), rows) for k in ok[0][2]}
+        data["channel"] = np.array([c for r in ok for c in r[3]], dtype=object)
+        names = list(dict.fromkeys(c for r in ok for c in r[4]))
+        for c in names:
+            data[c] = np.concatenate([r[4][c] if c in r[4] else np.full(len(r[3]), np.nan) for r in ok])
+        table = pd.DataFrame(data)
     else:
         table = pd.DataFrame({c: pd.Series(dtype=object) for c in base})
     table["trial"] = table["trial"].astype("Int64")
