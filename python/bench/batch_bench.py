@@ -4,7 +4,7 @@ cluster), over gzipped copies of the bundled real trials (the data set is
 distributed gzipped), and the floor: reading (decompressing and parsing) the
 same files alone, in one process.
 
-    /usr/bin/python3 python/bench/batch_bench.py --copies 8 [--engine threads]
+    /usr/bin/python3 python/bench/batch_bench.py --copies 50 [--engine threads|processes]
 """
 import gzip
 import argparse
@@ -52,7 +52,9 @@ def main():
     p.add_argument("--features", default=",".join(batch.DEFAULT_FEATURES))
     p.add_argument("--workers", default="1,2", help="worker counts to time (default 1,2)")
     p.add_argument("--scheduler", help="also time a Dask cluster at this address")
-    p.add_argument("--engine", choices=("processes", "threads"), default="processes")
+    p.add_argument("--engine", choices=("processes", "threads", "both"), default="both",
+                   help="local workers to time (default both; the batch's own default, auto, picks threads "
+                        "for the core's features)")
     p.add_argument("--plain", action="store_true", help="plain copies instead of gzipped ones")
     args = p.parse_args()
     with tempfile.TemporaryDirectory() as tmp:
@@ -73,12 +75,14 @@ def main():
             print(f"{label}: {floor:7.2f} s  {n / floor:7.1f} trials/s")
         base, ref = timed(folder, args.features, workers=0)
         print(f"in-process (workers=0): {base:7.2f} s  {n / base:7.1f} trials/s")
-        first = None
-        for w in [int(x) for x in args.workers.split(",")]:
-            t, res = timed(folder, args.features, workers=w, engine=args.engine)
-            assert res.table.equals(ref.table), "tables differ"
-            first = first or t
-            print(f"{w} worker {dict(processes='process', threads='thread')[args.engine] if w == 1 else args.engine}: {t:7.2f} s  {n / t:7.1f} trials/s  speed-up {first / t:4.2f}x")
+        for engine in ("processes", "threads") if args.engine == "both" else (args.engine,):
+            first = None
+            for w in [int(x) for x in args.workers.split(",")]:
+                t, res = timed(folder, args.features, workers=w, engine=engine)
+                assert res.table.equals(ref.table), "tables differ"
+                first = first or t
+                kind = dict(processes="process", threads="thread")[engine] if w == 1 else engine
+                print(f"{w} worker {kind}: {t:7.2f} s  {n / t:7.1f} trials/s  speed-up {first / t:4.2f}x")
         if args.scheduler:
             t, res = timed(folder, args.features, scheduler=args.scheduler)
             assert res.table.equals(ref.table), "tables differ"

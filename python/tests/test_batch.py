@@ -115,7 +115,7 @@ def test_truncated_and_missing_files_are_skipped_not_mixed_in(tmp_path):
 def test_local_worker_processes_give_the_identical_table(dataset, serial):
     with warnings.catch_warnings():
         warnings.simplefilter("ignore")
-        res = batch.extract(dataset, FEATS, workers=2, progress=False)
+        res = batch.extract(dataset, FEATS, workers=2, progress=False, engine="processes")
     pdt.assert_frame_equal(res.table, serial[0].table, check_exact=True)
     assert res.skipped == serial[0].skipped
     for g in serial[0].degree_counts:

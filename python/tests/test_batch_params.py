@@ -38,6 +38,15 @@ def test_threads_give_the_serial_table():
                                                 for k in zemba.IRREVERSIBILITY_FEATURES]
 
 
+def test_workers_are_threads_only_when_every_feature_is_the_cores(capsys):
+    # The original library's features and the similarity matrices go through
+    # its lock: processes compute them side by side, threads would queue.
+    for feats, similarity, kind in ((None, None, "thread"), (["perm_entropy", "div"], None, "process"),
+                                    (["perm_entropy"], "match", "process")):
+        _quiet([ONE, DATA / "co2a0000364.rd.000"], feats, workers=2, similarity=similarity, announce=True)
+        assert f"2 worker {kind}" in capsys.readouterr().err, (feats, similarity)
+
+
 def test_parameters_and_sampling_rate_reach_the_routines():
     trial = Z.load_trial(ONE)
     res = _quiet([ONE], ["sample_entropy", "perm_entropy", "band_powers"], workers=0, sfreq=200.0,

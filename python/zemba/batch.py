@@ -141,6 +141,10 @@ FEATURES = {
     "degree_entropy": _degree_entropy,
     "hvg_stack": _hvg_stack,
 }
+# Features computed by the reentrant core with the interpreter lock released:
+# threads of one process compute them side by side.
+CORE_FEATURES = frozenset({"hvg_irreversibility", "band_powers", "perm_entropy", "sample_entropy", "app_entropy",
+                           "mean_degree"})
 # Earlier names of the same features, still accepted.
 ALIASES = {"divergence": "div", "permutation_entropy": "perm_entropy",
            "delay_permutation_entropy": "delay_perm_entropy"}
@@ -473,7 +477,7 @@ def _dask(chunks, job, scheduler):
 
 
 def extract(source, features=None, *, workers=None, scheduler=None, progress=None, shard=None,
-            similarity=None, announce=False, params=None, sfreq=DEFAULT_SFREQ, engine="processes"):
+            similarity=None, announce=False, params=None, sfreq=DEFAULT_SFREQ, engine="auto"):
     """Features of every trial x channel of `source` (see find_trials).
 
     features: names from FEATURES (default DEFAULT_FEATURES), or module-level
@@ -494,14 +498,19 @@ def extract(source, features=None, *, workers=None, scheduler=None, progress=Non
     params: feature parameters, {'sample_entropy.order': 3} (or
     'sample_entropy__order') or a list of 'feature.param=value' strings.
     sfreq: sampling rate of the trials in Hz (the data set's: 256).
-    engine: 'processes' (a spawned pool) or 'threads' (this process) for
-    workers >= 1; every engine gives the same table."""
+    engine: 'processes' (a spawned pool), 'threads' (this process) or 'auto'
+    (the default: threads when every feature is computed by the core and no
+    similarity is asked for, else processes) for workers >= 1; every engine
+    gives the same table."""
     feats = _resolve(features, params)
     plan = [(n if n in FEATURES and FEATURES[n] is f else f, prm) for n, f, prm in feats]
     if not (isinstance(sfreq, (int, float)) and math.isfinite(sfreq) and sfreq > 0):
         raise ValueError(f"sfreq must be a positive sampling rate in Hz, not {sfreq!r}")
-    if engine not in ("processes", "threads"):
-        raise ValueError(f"engine must be 'processes' or 'threads', not {engine!r}")
+    if engine not in ("auto", "processes", "threads"):
+        raise ValueError(f"engine must be 'auto', 'processes' or 'threads', not {engine!r}")
+    if engine == "auto":
+        core_only = similarity is None and all(isinstance(f, str) and f in CORE_FEATURES for f, _ in plan)
+        engine = "threads" if core_only else "processes"
     job = (plan, similarity, float(sfreq))
     if similarity is not None and similarity not in SIMILARITY:
         raise ValueError(f"similarity must be one of {SIMILARITY} or None, not {similarity!r}")
@@ -678,8 +687,9 @@ def _parser():
                    help="comma-separated feature names (default: %(default)s); --list-features shows all")
     p.add_argument("-j", "--workers", type=int, default=None,
                    help="local workers (default: number of cores; 0 = in this process)")
-    p.add_argument("--engine", choices=("processes", "threads"), default="processes",
-                   help="local workers are processes (default) or threads of this process")
+    p.add_argument("--engine", choices=("auto", "processes", "threads"), default="auto",
+                   help="local workers are processes or threads of this process (default auto: threads "
+                        "when every feature is the core's and no similarity is asked for)")
     p.add_argument("--param", action="append", default=[], metavar="FEATURE.PARAM=VALUE",
                    help="a feature's parameter, e.g. sample_entropy.order=3 (repeatable; "
                         "--list-features shows them)")
