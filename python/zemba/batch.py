@@ -6,10 +6,12 @@ of files, computes named per-channel features for every trial x channel and
 returns a tidy pandas DataFrame (one row per trial and channel, rows sorted by
 subject, trial number, file name and channel position).
 
-The library keeps process-wide buffers, so work is spread over processes, one
-library instance each, never over threads: a local process pool ('spawn') by
-default, or a Dask distributed cluster given its scheduler address. Every
-engine gives the same table, row for row and bit for bit.
+The core's features release the interpreter lock, so local workers are
+threads of this process when every feature is the core's; the original
+library's features (process-wide buffers, one call at a time) are spread over
+a local process pool ('spawn'), one library instance each. A Dask distributed
+cluster is used when given its scheduler address. Every engine gives the same
+table, row for row and bit for bit.
 
 Command line: ``python3 -m zemba.batch SOURCE... -o features.csv`` (or
 ``scripts/zemba-batch``); ``--help`` lists the options.
