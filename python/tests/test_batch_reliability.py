@@ -128,7 +128,7 @@ def _running(pid):
 def test_interrupt_stops_at_once_with_130_leaving_the_earlier_output(tmp_path, group):
     data = tmp_path / "data"
     data.mkdir()
-    for k in range(8):                       # 96 trials, some 15 s of work on two workers
+    for k in range(60):                      # 720 trials: several seconds of work on two workers
         for f in sorted((ROOT / "data" / "eeg").glob("*.rd.*")):
             name = f"{f.name.rsplit('.', 1)[0]}.{int(f.name.rsplit('.', 1)[1]) + 200 * (k + 1):03d}"
             try:
