@@ -369,14 +369,16 @@ private:
         return count;
     }
 
-    // Near counts of sample j on both sides into deg[j], and the scans on from
-    // kNear where its stretch reaches further (last*: the farthest seen within).
+    // The scans on from kNear on each side where j's stretch reaches further
+    // (last*: the distance of the farthest sample j sees within the window).
     template <class Edge>
     void farther(Index j, size_t lastLeft, size_t lastRight, Edge& edge) {
         if (lo_[j] + kNear < j) follow<false, false, true>(j, j - lastLeft, j - kNear, lo_[j], edge);
         if (hi_[j] > j + kNear) follow<false, true, true>(j, j + lastRight, j + kNear, hi_[j], edge);
     }
 
+    // Sample j's near counts on both sides, decided exactly, into deg[j], then
+    // its scans past the window.
     void nearAndFar(Index j, size_t* deg) {
         auto edge = [deg](Index a, Index b) {
             ++deg[a];
