@@ -59,11 +59,12 @@ T horner(const double* a, size_t p, double w) {
 // |A|^2, in double where that keeps about 12 digits: its rounding error is
 // near 2 eps sum |a| / |A|, so where |A| falls below 1e-4 sum |a| (next to a
 // pole on the unit circle) it is evaluated again in long double.
+double refined(const double* a, size_t p, double w, double d, double size) {
+    return d >= 1e-8 * size * size ? d : static_cast<double>(horner<long double>(a, p, w));
+}
+
 double denominator(const double* a, size_t p, double w, double size) {
-    if (p == 0) return 1.0;
-    const double d = horner<double>(a, p, w);
-    if (d >= 1e-8 * size * size) return d;
-    return static_cast<double>(horner<long double>(a, p, w));
+    return p == 0 ? 1.0 : refined(a, p, w, horner<double>(a, p, w), size);
 }
 
 constexpr size_t kNodes = 16;  // the 15 Kronrod nodes and one spare
@@ -93,25 +94,27 @@ struct HornerNodes {
     }
 };
 
-// denominator() at the kNodes frequencies w: centre - d[i] at i, centre + d[i]
-// at 7 + i (i < 7), the centre at 14 and 15. Fills their cosines c and sines
-// s, by angle addition from those of the centre and of the offsets d.
-void denominators(const double* a, size_t p, const double* w, const double* d, double size, double* c, double* s,
+// denominator() at the kNodes frequencies: centre - d[i] at i, centre + d[i]
+// at 7 + i (i < 7), the centre at 14 and 15. Their cosines and sines come by
+// angle addition from the centre's (cc, sc) and the offsets'.
+void denominators(const double* a, size_t p, double centre, double cc, double sc, const double* d, double size,
                   double* out) {
-    const double cc = std::cos(w[14]), sc = std::sin(w[14]);
+    if (p == 0) {
+        std::fill(out, out + kNodes, 1.0);
+        return;
+    }
+    double c[kNodes], s[kNodes];
     for (int i = 0; i < 7; ++i) {
         const double cd = std::cos(d[i]), sd = std::sin(d[i]);
         c[i] = cc * cd + sc * sd, s[i] = sc * cd - cc * sd;
         c[7 + i] = cc * cd - sc * sd, s[7 + i] = sc * cd + cc * sd;
     }
     c[14] = c[15] = cc, s[14] = s[15] = sc;
-    if (p == 0) {
-        std::fill(out, out + kNodes, 1.0);
-        return;
-    }
     dispatch<HornerNodes>(a, p, c, s, out);
-    for (size_t j = 0; j < kNodes; ++j)
-        if (!(out[j] >= 1e-8 * size * size)) out[j] = static_cast<double>(horner<long double>(a, p, w[j]));
+    for (size_t j = 0; j < kNodes; ++j) {
+        const double w = j < 7 ? centre - d[j] : j < 14 ? centre + d[j - 7] : centre;
+        out[j] = refined(a, p, w, out[j], size);
+    }
 }
 
 // |dA(e^{-iw})/dw| = |sum (k + 1) a[k] e^{-i(k+1)w}|, from c = cos w, s = sin w.
@@ -194,11 +197,10 @@ private:
 
     Piece evaluate(double a, double b) const {
         const double c = 0.5 * (a + b), h = 0.5 * (b - a);
-        // Nodes c - d_i at i, c + d_i at 7 + i, c at 14 and 15.
-        double w[kNodes], d[7], cw[kNodes], sw[kNodes], den[kNodes];
-        for (int i = 0; i < 7; ++i) d[i] = h * kXgk[i], w[i] = c - d[i], w[7 + i] = c + d[i];
-        w[14] = w[15] = c;
-        denominators(a_, p_, w, d, size_, cw, sw, den);
+        const double cc = std::cos(c), sc = std::sin(c);
+        double d[7], den[kNodes];
+        for (int i = 0; i < 7; ++i) d[i] = h * kXgk[i];
+        denominators(a_, p_, c, cc, sc, d, size_, den);
         const double fc = 1.0 / den[14];
         double kronrod = kWgk[7] * fc, gauss = kWg[3] * fc;
         for (int i = 0; i < 7; ++i) {
@@ -213,7 +215,7 @@ private:
         q.error = std::fabs((kronrod - gauss) * h);
         // |A(w)| >= |A(c)| - |A'(c)| |w - c| - max |A''| (w - c)^2 / 2 stays
         // above a quarter of |A(c)| on the piece: no peak hides between nodes.
-        q.resolved = (slope(a_, p_, cw[14], sw[14]) + 0.5 * curvature_ * h) * h <= 0.75 * std::sqrt(1.0 / fc);
+        q.resolved = (slope(a_, p_, cc, sc) + 0.5 * curvature_ * h) * h <= 0.75 * std::sqrt(1.0 / fc);
         return q;
     }
 
