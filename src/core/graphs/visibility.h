@@ -98,30 +98,61 @@ std::unique_ptr<T[]> scratch(size_t n) {
 // own stretch on the far side (all no higher than itself), which is skipped
 // whole when even its lowest possible slope cannot be smaller.
 template <class Index>
+struct Stretches;
+
+template <class Index>
 class Natural {
 public:
     Natural(const double* y, const double* t, size_t n) : y_(y), t_(t), n_(n) {}
 
-    // Sets up the stretches; false when out of memory (std::bad_alloc from
-    // a stack is left to the caller). Each side is a stack pass (the two run
-    // side by side, their chains of dependent loads overlapping); a stack
-    // keeps heights beside lo/hi candidates over four sentinels, grows as
-    // needed and is compared four entries at a time, as the heights are
-    // ordered; deeper runs take a loop.
+    // Sets up the stretches; false when out of memory.
     bool build() {
-        const size_t n = n_;
-        block_ = scratch<Index>(2 * n);
+        block_ = scratch<Index>(2 * n_);
         if (!block_) return false;
         lo_ = block_.get();
-        hi_ = lo_ + n;
-        mode_ = exact::chooseMode(y_, t_, n);
-        Pass<false> left(lo_, n);
-        Pass<true> right(hi_, n);
-        for (size_t i = 0; i < n; ++i) {
-            left.step(y_, i);
-            right.step(y_, n - 1 - i);
-        }
+        hi_ = lo_ + n_;
+        mode_ = exact::chooseMode(y_, t_, n_);
+        int64_t lanes[8];
+        dispatch<Stretches<Index>>(*this, lanes);
         return true;
+    }
+
+    // The stretches' ends (lanes: W int64 of working memory). A vector of
+    // samples looks for its nearest higher sample within kNear on each side;
+    // a sample with none there jumps on from kNear away through the ends
+    // already found (everything a sample's stretch holds is no higher than
+    // it), the left ends in ascending order and the right ends in descending.
+    template <class V>
+    ZEMBA_KERNEL void stretches(int64_t* lanes) {
+        const size_t n = n_;
+        size_t m = 0;
+        for (; m < n && m < kNear; ++m) lo_[m] = nearEnd<false>(m);
+        for (; m + V::W <= n; m += V::W) {
+            nearEnds<V, false>(m, lanes);
+            for (int l = 0; l < V::W; ++l)
+                lo_[m + l] = lanes[l] ? static_cast<Index>(m + l + 1 - static_cast<size_t>(lanes[l])) : kFar;
+        }
+        for (; m < n; ++m) lo_[m] = nearEnd<false>(m);
+        for (m = 0; m + V::W + kNear <= n; m += V::W) {
+            nearEnds<V, true>(m, lanes);
+            for (int l = 0; l < V::W; ++l)
+                hi_[m + l] = lanes[l] ? static_cast<Index>(m + l + static_cast<size_t>(lanes[l]) - 1) : kFar;
+        }
+        for (; m < n; ++m) hi_[m] = nearEnd<true>(m);
+        for (m = 0; m < n; ++m) {
+            if (lo_[m] != kFar) continue;
+            const double ym = y_[m];
+            Index q = static_cast<Index>(m - kNear), p;
+            while ((p = lo_[q]) != 0 && y_[p - 1] < ym) q = p - 1;
+            lo_[m] = p;
+        }
+        for (m = n; m-- > 0;) {
+            if (hi_[m] != kFar) continue;
+            const double ym = y_[m];
+            Index q = static_cast<Index>(m + kNear), p;
+            while ((p = hi_[q]) != n - 1 && y_[p + 1] <= ym) q = p + 1;
+            hi_[m] = p;
+        }
     }
 
     // edge(a, b), a < b, for every edge; per sample m in ascending order, its
@@ -145,10 +176,12 @@ public:
     }
 
     // Whether degreesNear() may be used: index times, and magnitudes for which
-    // no product below leaves the normal range.
-    bool fastDegrees() const {
+    // no product below leaves the normal range. Sets the windows' tolerance.
+    bool fastDegrees() {
         if (t_ || n_ > (size_t{1} << 40)) return false;
         const exact::Range r = exact::rangeOf(y_, n_);
+        // every slope in the windows is below 2^(hi+1) in magnitude
+        nearTol_ = std::ldexp(4.0 * kMargin, r.hi + 1);
         return !r.any || (r.hi <= 400 && r.lo >= -460);
     }
 
@@ -159,7 +192,8 @@ public:
     // of neighbouring samples at a time, and a sample whose stretch reaches
     // further scans on from there. In the vectors a slope is (y[j+-d] - y[j])
     // times the rounded 1/d, within 3.01 units in the last place of the
-    // quotient; a comparison closer than kMargin is decided again exactly.
+    // quotient; when two slopes compared differ by no more than a tolerance
+    // above both their errors, the sample is decided again exactly.
     // lanes: 3 x V::W doubles of working memory.
     template <class V>
     ZEMBA_KERNEL void degreesNear(size_t* deg, double* lanes) {
@@ -173,19 +207,21 @@ public:
             ++deg[a];
             ++deg[b];
         };
+        vd tol;
+        V::broadcast(tol, nearTol_);
         for (; j + V::W + kNear <= n; j += V::W) {
-            vd yj, mLeft, mRight, lastLeft, lastRight;
-            vi count = vi{}, unsure = vi{};
+            vd yj, mLeft, mRight, lastLeft, lastRight, close = vd{} + HUGE_VAL;
+            vi count = vi{};
             V::load(yj, y_ + j);
-            side<V, false>(y_ + j, yj, count, unsure, mLeft, lastLeft);
-            side<V, true>(y_ + j, yj, count, unsure, mRight, lastRight);
+            side<V, false>(y_ + j, yj, count, close, mLeft, lastLeft);
+            side<V, true>(y_ + j, yj, count, close, mRight, lastRight);
             vi d;
             V::load(d, reinterpret_cast<const int64_t*>(deg + j));
             d = d - count;
             V::store(reinterpret_cast<int64_t*>(deg + j), d);
             // Lanes to look at again: a close call, or a stretch that may reach
             // past the window (every sample within it lower than j's).
-            const unsigned again = V::bits(unsure);
+            const unsigned again = V::bits(close <= tol);
             unsigned look = again | V::bits(mLeft < vd{}) | V::bits(mRight <= vd{});
             if (!look) continue;
             V::store(lanes, lastLeft);
@@ -198,7 +234,7 @@ public:
                     deg[m] -= static_cast<size_t>(-reinterpret_cast<const int64_t*>(lanes + 2 * V::W)[l]);
                     nearAndFar(m, deg);
                 } else {
-                    farther(m, static_cast<size_t>(lanes[l]), static_cast<size_t>(lanes[V::W + l]), edge);
+                    farther<V>(m, static_cast<size_t>(lanes[l]), static_cast<size_t>(lanes[V::W + l]), edge);
                 }
             }
         }
@@ -206,44 +242,45 @@ public:
     }
 
 private:
-    // Left to right (lo: one past the nearest sample at least as high) or
-    // right to left (hi: one before the nearest strictly higher sample).
-    template <bool FromRight>
-    struct Pass {
-        struct Entry {
-            double h;
-            Index mark;
-        };
-        std::vector<Entry> stack;
-        Index* out;
-        size_t top = 3;
+    static constexpr Index kFar = ~Index{0};  // a stretch end not yet found
 
-        Pass(Index* o, size_t n) : stack(n < 1016 ? n + 8 : 1024), out(o) {
-            for (int s = 0; s < 4; ++s) stack[s] = Entry{HUGE_VAL, FromRight ? static_cast<Index>(n - 1) : Index{0}};
+    // Sample m's stretch end on one side when it lies within kNear, else kFar.
+    template <bool Right>
+    Index nearEnd(size_t m) const {
+        const double ym = y_[m];
+        const size_t room = Right ? n_ - 1 - m : m;
+        const size_t reach = room < kNear ? room : kNear;
+        for (size_t d = 1; d <= reach; ++d)
+            if (Right ? y_[m + d] > ym : y_[m - d] >= ym) return static_cast<Index>(Right ? m + d - 1 : m - d + 1);
+        if (room > kNear) return kFar;
+        return static_cast<Index>(Right ? n_ - 1 : 0);
+    }
+
+    // For the W samples from m, the distance of the nearest sample within
+    // kNear on one side that is at least as high (left) or higher (right),
+    // 0 for none, into lanes.
+    template <class V, bool Right>
+    ZEMBA_KERNEL void nearEnds(size_t m, int64_t* lanes) const {
+        typedef typename V::vd vd;
+        typedef typename V::vi vi;
+        vd ym, v;
+        vi dist = vi{};
+        V::load(ym, y_ + m);
+#pragma GCC unroll 16
+        for (int d = static_cast<int>(kNear); d >= 1; --d) {
+            V::load(v, Right ? y_ + m + d : y_ + m - d);
+            dist = (Right ? v > ym : v >= ym) ? vi{} + d : dist;
         }
-
-        static bool under(double v, double ym) { return FromRight ? v <= ym : v < ym; }
-
-        __attribute__((always_inline)) void step(const double* y, size_t m) {
-            const double ym = y[m];
-            Entry* e = stack.data();
-            size_t popped = size_t{under(e[top].h, ym)} + size_t{under(e[top - 1].h, ym)} +
-                            size_t{under(e[top - 2].h, ym)} + size_t{under(e[top - 3].h, ym)};
-            top -= popped;
-            if (__builtin_expect(popped == 4, 0))
-                while (under(e[top].h, ym)) --top;
-            out[m] = e[top].mark;
-            if (__builtin_expect(++top == stack.size(), 0)) stack.resize(2 * stack.size());
-            stack[top] = Entry{ym, static_cast<Index>(FromRight ? m - 1 : m + 1)};
-        }
-    };
+        V::store(lanes, dist);
+    }
 
     // One side of the near windows of W samples from p: count less one per
-    // sample seen (compare results are -1), unsure -1 where a comparison was
-    // too close to call, top the steepest slope, last the farthest distance seen.
+    // sample seen (compare results are -1), close the smallest difference
+    // between two slopes compared, top the steepest slope, last the farthest
+    // distance seen.
     template <class V, bool Right>
     static ZEMBA_KERNEL void side(const double* p, const typename V::vd& yj, typename V::vi& count,
-                                  typename V::vi& unsure, typename V::vd& top, typename V::vd& last) {
+                                  typename V::vd& close, typename V::vd& top, typename V::vd& last) {
         typedef typename V::vd vd;
         typedef typename V::vi vi;
         V::load(top, p + (Right ? 1 : -1));
@@ -252,18 +289,15 @@ private:
         count = count - 1;
 #pragma GCC unroll 16
         for (int d = 2; d <= static_cast<int>(kNear); ++d) {
-            vd s, a, b;
+            vd s, diff;
             V::load(s, p + (Right ? d : -d));
             s = (s - yj) * (vd{} + 1.0 / d);
-            a = s;
-            b = top;
-            V::abs(a);
-            V::abs(b);
-            const vd tol = (a + b) * (vd{} + kMargin);
-            const vi seen = s - top > tol;
-            unsure = unsure | ~(seen | (top - s >= tol));
+            diff = s - top;
+            const vi seen = diff > vd{};
             count = count + seen;
             last = seen ? vd{} + static_cast<double>(d) : last;
+            V::abs(diff);
+            V::min(close, diff);
             V::max(top, s);
         }
     }
@@ -369,12 +403,76 @@ private:
         return count;
     }
 
+    static constexpr size_t kSweep = 1024;
+
+    // follow() from m past cur for up to kSweep samples, a vector of W at a
+    // time (fastDegrees()): a vector whose samples are all clearly hidden (by
+    // follow's own test) is passed over whole, and the others are decided one
+    // by one in order as follow() does. Leaves k and cur where follow() goes
+    // on; false when the scan has ended.
+    template <class V, bool Right, class Edge>
+    ZEMBA_KERNEL bool sweep(Index m, Index& k, Index& cur, Index end, Edge& edge) {
+        typedef typename V::vd vd;
+        const double ym = y_[m];
+        double b = ym - y_[k];
+        if (b == 0.0) return false;
+        double dk = gap<false, Right>(m, k);
+        const size_t room = Right ? end - cur : cur - end;
+        size_t left = room < kSweep ? room : kSweep;
+        vd ymv, bv, dkv, iota;
+        V::broadcast(ymv, ym);
+        V::broadcast(bv, b);
+        V::broadcast(dkv, dk);
+        V::iota(iota);
+        while (left) {
+            // the next `take` samples past cur, as the top (right) or bottom
+            // (left) lanes of the vector from `first`
+            const unsigned take = left < V::W ? static_cast<unsigned>(left) : V::W;
+            left -= take;
+            const Index first = Right ? cur + take - (V::W - 1) : cur - take;
+            cur = Right ? cur + take : cur - take;
+            vd v, dist;
+            V::load(v, y_ + first);
+            V::broadcast(dist, Right ? static_cast<double>(first - m) : static_cast<double>(m - first));
+            dist = Right ? dist + iota : dist - iota;
+            const vd a = ymv - v;
+            const unsigned lanes = Right ? ((1u << V::W) - 1) & ~((1u << (V::W - take)) - 1) : (1u << take) - 1;
+            unsigned open = ~V::bits(a * dkv > (bv * dist) * (1.0 + kMargin)) & lanes;
+            while (open) {
+                const int l = Right ? __builtin_ctz(open) : 31 - __builtin_clz(open);
+                open &= ~(1u << l);
+                const Index j = first + static_cast<Index>(l);
+                const double aj = ym - y_[j];
+                const double dj = gap<false, Right>(m, j);
+                if (aj != 0.0) {
+                    const double p = aj * dk, q = b * dj;
+                    if (p > q * (1.0 + kMargin)) continue;
+                    if (!(p < q * (1.0 - kMargin)) && exactSign<false, Right>(m, j, k) >= 0) continue;
+                }
+                Right ? edge(m, j) : edge(j, m);
+                k = j;
+                b = aj;
+                dk = dj;
+                if (b == 0.0) return false;
+                V::broadcast(bv, b);
+                V::broadcast(dkv, dk);
+            }
+        }
+        return cur != end;
+    }
+
     // The scans on from kNear on each side where j's stretch reaches further
     // (last*: the distance of the farthest sample j sees within the window).
-    template <class Edge>
-    void farther(Index j, size_t lastLeft, size_t lastRight, Edge& edge) {
-        if (lo_[j] + kNear < j) follow<false, false, true>(j, j - lastLeft, j - kNear, lo_[j], edge);
-        if (hi_[j] > j + kNear) follow<false, true, true>(j, j + lastRight, j + kNear, hi_[j], edge);
+    template <class V, class Edge>
+    ZEMBA_KERNEL void farther(Index j, size_t lastLeft, size_t lastRight, Edge& edge) {
+        if (lo_[j] + kNear < j) {
+            Index k = j - lastLeft, cur = j - kNear;
+            if (sweep<V, false>(j, k, cur, lo_[j], edge)) follow<false, false, true>(j, k, cur, lo_[j], edge);
+        }
+        if (hi_[j] > j + kNear) {
+            Index k = j + lastRight, cur = j + kNear;
+            if (sweep<V, true>(j, k, cur, hi_[j], edge)) follow<false, true, true>(j, k, cur, hi_[j], edge);
+        }
     }
 
     // Sample j's near counts on both sides, decided exactly, into deg[j], then
@@ -386,13 +484,15 @@ private:
         };
         size_t lastLeft, lastRight;
         deg[j] += nearExact<false>(j, lastLeft) + nearExact<true>(j, lastRight);
-        farther(j, lastLeft, lastRight, edge);
+        if (lo_[j] + kNear < j) follow<false, false, true>(j, j - lastLeft, j - kNear, lo_[j], edge);
+        if (hi_[j] > j + kNear) follow<false, true, true>(j, j + lastRight, j + kNear, hi_[j], edge);
     }
 
     const double* y_;
     const double* t_;
     size_t n_;
     exact::Mode mode_;
+    double nearTol_ = 0.0;
     std::unique_ptr<Index[]> block_;
     Index* lo_ = nullptr;
     Index* hi_ = nullptr;
@@ -440,6 +540,14 @@ int forEachEdge(const Graph& g, Edge&& edge, LeftDone&& leftDone) {
         return ZEMBA_E_NO_MEMORY;
     }
 }
+
+template <class Index>
+struct Stretches {
+    template <class V>
+    static ZEMBA_KERNEL void run(Natural<Index>& nat, int64_t* lanes) {
+        nat.template stretches<V>(lanes);
+    }
+};
 
 template <class Index>
 struct NearDegrees {

@@ -105,3 +105,32 @@ TEST(NaturalDegrees, CloseCallsInTheWindowsAreDecidedExactly) {
         ASSERT_EQ(degrees(y), zemba_ref::degrees(zemba_ref::naturalEdges(y, {}), y.size())) << trial;
     }
 }
+
+TEST(NaturalDegrees, FarScansPastTheWindowsMatchTheEdgeList) {
+    // Peaks over valleys longer than the near windows (some longer than the
+    // vector sweeps past them), with samples exactly on lines falling away
+    // from a peak on both sides and peaks of equal height: the far scans meet
+    // exact ties, partial vectors and samples level with their peak.
+    std::mt19937_64 g(11);
+    for (int trial = 0; trial < 6; ++trial) {
+        const size_t n = trial < 3 ? 400 : 6000;
+        std::vector<double> y(n);
+        for (double& v : y) v = double(g() % 1024) / 1024.0;
+        for (size_t m = 5; m + 1 < n; m += 17 + g() % (trial < 3 ? 200 : 1500)) {
+            const double h = 8.0 + double(g() % 3);
+            y[m] = h;
+            const size_t d = 17 + g() % 40;
+            const double s = double(1 + g() % 8) / 512.0;
+            for (size_t k = 1; k <= 3; ++k) {
+                const double v = h - s * double(k * d);
+                if (m + k * d < n) y[m + k * d] = v;
+                if (m >= k * d) y[m - k * d] = v;
+            }
+        }
+        const auto got = degrees(y);
+        ASSERT_EQ(got, degreesFromEdges(y)) << trial;
+        if (n <= 400) {
+            ASSERT_EQ(got, zemba_ref::degrees(zemba_ref::naturalEdges(y, {}), y.size())) << trial;
+        }
+    }
+}
