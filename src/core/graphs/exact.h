@@ -7,6 +7,7 @@
 #ifndef ZEMBA_CORE_GRAPHS_EXACT_H
 #define ZEMBA_CORE_GRAPHS_EXACT_H
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -164,12 +165,18 @@ struct Range {
 };
 
 inline Range rangeOf(const double* v, size_t n) {
-    double maxAbs = 0.0, minAbs = HUGE_VAL;
-    for (size_t i = 0; i < n; ++i) {
-        const double a = std::fabs(v[i]);
-        if (a > maxAbs) maxAbs = a;
-        if (a != 0.0 && a < minAbs) minAbs = a;
-    }
+    double hi[4] = {0.0, 0.0, 0.0, 0.0}, lo[4] = {HUGE_VAL, HUGE_VAL, HUGE_VAL, HUGE_VAL};
+    size_t i = 0;
+    auto take = [&](int k, double x) {
+        const double a = std::fabs(x), b = a != 0.0 ? a : HUGE_VAL;
+        hi[k] = a > hi[k] ? a : hi[k];
+        lo[k] = b < lo[k] ? b : lo[k];
+    };
+    for (; i + 4 <= n; i += 4)
+        for (int k = 0; k < 4; ++k) take(k, v[i + k]);
+    for (; i < n; ++i) take(0, v[i]);
+    const double maxAbs = std::max(std::max(hi[0], hi[1]), std::max(hi[2], hi[3]));
+    const double minAbs = std::min(std::min(lo[0], lo[1]), std::min(lo[2], lo[3]));
     Range r;
     if (maxAbs == 0.0) return r;
     r.any = true;
@@ -179,13 +186,12 @@ inline Range rangeOf(const double* v, size_t n) {
     return r;
 }
 
-// Chooses the exact method for a series with values y and times t (t NULL:
-// the indices 0..n-1). Expansions are exact when no product of a difference
+// Chooses the exact method for a series whose values have the range ry and
+// times t (t NULL: the indices 0..n-1). Expansions are exact when no product of a difference
 // of values and a difference of times overflows and the smallest unit of such
 // products is representable.
-inline Mode chooseMode(const double* y, const double* t, size_t n) {
+inline Mode chooseMode(const Range& ry, const double* t, size_t n) {
     Mode mode;
-    const Range ry = rangeOf(y, n);
     if (!ry.any) return mode;
     Range rt;
     if (t) {
@@ -220,6 +226,9 @@ inline Mode chooseMode(const double* y, const double* t, size_t n) {
     mode.kind = Mode::kBig;
     return mode;
 }
+
+// The same for the values y (their range found here).
+inline Mode chooseMode(const double* y, const double* t, size_t n) { return chooseMode(rangeOf(y, n), t, n); }
 
 // sign((ym - yj) * (tA1 - tA0) - (ym - yk) * (tB1 - tB0)); for index times
 // the differences are passed as dA = tA1 - tA0 and dB exactly (tA0 = tB0 = 0).

@@ -111,7 +111,8 @@ public:
         if (!block_) return false;
         lo_ = block_.get();
         hi_ = lo_ + n_;
-        mode_ = exact::chooseMode(y_, t_, n_);
+        range_ = exact::rangeOf(y_, n_);
+        mode_ = exact::chooseMode(range_, t_, n_);
         int64_t lanes[8];
         dispatch<Stretches<Index>>(*this, lanes);
         return true;
@@ -176,10 +177,11 @@ public:
     }
 
     // Whether degreesNear() may be used: index times, and magnitudes for which
-    // no product below leaves the normal range. Sets the windows' tolerance.
+    // no product below leaves the normal range (after build()). Sets the
+    // windows' tolerance.
     bool fastDegrees() {
         if (t_ || n_ > (size_t{1} << 40)) return false;
-        const exact::Range r = exact::rangeOf(y_, n_);
+        const exact::Range& r = range_;
         // every slope in the windows is below 2^(hi+1) in magnitude
         nearTol_ = std::ldexp(4.0 * kMargin, r.hi + 1);
         return !r.any || (r.hi <= 400 && r.lo >= -460);
@@ -194,55 +196,96 @@ public:
     // times the rounded 1/d, within 3.01 units in the last place of the
     // quotient; when two slopes compared differ by no more than a tolerance
     // above both their errors, the sample is decided again exactly.
-    // lanes: 3 x V::W doubles of working memory.
+    // lanes: 3 x V::W + kBorder doubles of working memory.
     template <class V>
     ZEMBA_KERNEL void degreesNear(size_t* deg, double* lanes) {
-        typedef typename V::vd vd;
-        typedef typename V::vi vi;
         const size_t n = n_;
         std::fill(deg, deg + n, size_t{0});
-        size_t j = 0;
-        for (; j < n && j < kNear; ++j) nearAndFar(static_cast<Index>(j), deg);
+        vd_t<V> tol;
+        V::broadcast(tol, nearTol_);
+        const size_t head = n < kNear ? n : kNear;
+        border<V>(0, head, deg, lanes, tol);
+        size_t j = kNear;
+        for (; j + V::W + kNear <= n; j += V::W) block<V, false>(y_ + j, j, V::W, deg, lanes, tol);
+        if (j < n) border<V>(j, n, deg, lanes, tol);
+    }
+
+    static constexpr size_t kBorder = 3 * kNear + 16;  // doubles border() needs beyond 3 x W
+
+private:
+    static constexpr Index kFar = ~Index{0};  // a stretch end not yet found
+
+    template <class V>
+    using vd_t = typename V::vd;
+
+    // The near windows of lanes j .. j + live - 1, their samples at p[0..]
+    // (p[-kNear] to p[W - 1 + kNear] readable): counts into deg, close calls
+    // decided again exactly, scans on past the windows where needed.
+    template <class V, bool Border>
+    ZEMBA_KERNEL void block(const double* p, size_t j, int live, size_t* deg, double* lanes,
+                            const typename V::vd& tol) {
+        typedef typename V::vd vd;
+        typedef typename V::vi vi;
         auto edge = [deg](Index a, Index b) {
             ++deg[a];
             ++deg[b];
         };
-        vd tol;
-        V::broadcast(tol, nearTol_);
-        for (; j + V::W + kNear <= n; j += V::W) {
-            vd yj, mLeft, mRight, lastLeft, lastRight, close = vd{} + HUGE_VAL;
-            vi count = vi{};
-            V::load(yj, y_ + j);
-            side<V, false>(y_ + j, yj, count, close, mLeft, lastLeft);
-            side<V, true>(y_ + j, yj, count, close, mRight, lastRight);
+        vd yj, mLeft, mRight, lastLeft, lastRight, close = vd{} + HUGE_VAL;
+        vi count = vi{};
+        V::load(yj, p);
+        side<V, false>(p, yj, count, close, mLeft, lastLeft);
+        side<V, true>(p, yj, count, close, mRight, lastRight);
+        // Lanes to look at again: a close call, or a stretch that may reach
+        // past the window (every sample within it lower than j's).
+        const unsigned again = V::bits(close <= tol);
+        unsigned look = again | V::bits(mLeft < vd{}) | V::bits(mRight <= vd{});
+        int64_t* counts = reinterpret_cast<int64_t*>(lanes + 2 * V::W);
+        if (!Border) {
             vi d;
             V::load(d, reinterpret_cast<const int64_t*>(deg + j));
             d = d - count;
             V::store(reinterpret_cast<int64_t*>(deg + j), d);
-            // Lanes to look at again: a close call, or a stretch that may reach
-            // past the window (every sample within it lower than j's).
-            const unsigned again = V::bits(close <= tol);
-            unsigned look = again | V::bits(mLeft < vd{}) | V::bits(mRight <= vd{});
-            if (!look) continue;
-            V::store(lanes, lastLeft);
-            V::store(lanes + V::W, lastRight);
-            V::store(reinterpret_cast<int64_t*>(lanes + 2 * V::W), count);
-            for (; look; look &= look - 1) {
-                const int l = __builtin_ctz(look);
-                const Index m = static_cast<Index>(j + l);
-                if (again >> l & 1) {
-                    deg[m] -= static_cast<size_t>(-reinterpret_cast<const int64_t*>(lanes + 2 * V::W)[l]);
-                    nearAndFar(m, deg);
-                } else {
-                    farther<V>(m, static_cast<size_t>(lanes[l]), static_cast<size_t>(lanes[V::W + l]), edge);
-                }
+            if (!look) return;
+            V::store(counts, count);
+        } else {
+            // border lanes: p[-1] or p[1] may lie outside the series, where
+            // the window counted a neighbour at distance 1 that is not there
+            V::store(counts, count);
+            for (int l = 0; l < live; ++l)
+                deg[j + l] += static_cast<size_t>(-counts[l]) - (j + l == 0) - (j + l == n_ - 1);
+            look &= (1u << live) - 1;
+            if (!look) return;
+        }
+        V::store(lanes, lastLeft);
+        V::store(lanes + V::W, lastRight);
+        for (; look; look &= look - 1) {
+            const int l = __builtin_ctz(look);
+            const Index m = static_cast<Index>(j + l);
+            if (again >> l & 1) {
+                deg[m] -= static_cast<size_t>(-counts[l]) - (m == 0) - (m == n_ - 1);
+                nearAndFar(m, deg);
+            } else {
+                farther<V>(m, static_cast<size_t>(lanes[l]), static_cast<size_t>(lanes[V::W + l]), edge);
             }
         }
-        for (; j < n; ++j) nearAndFar(static_cast<Index>(j), deg);
     }
 
-private:
-    static constexpr Index kFar = ~Index{0};  // a stretch end not yet found
+    // block() for lanes [j0, j1) near an end of the series (j1 - j0 < kNear +
+    // W), from a copy in lanes + 3 W with -inf beyond the ends: a sample there
+    // is never seen and never steepens a slope.
+    template <class V>
+    ZEMBA_KERNEL void border(size_t j0, size_t j1, size_t* deg, double* lanes, const typename V::vd& tol) {
+        double* pad = lanes + 3 * V::W;
+        const size_t span = (j1 - j0 + V::W - 1) / V::W * V::W + 2 * kNear;
+        for (size_t i = 0; i < span; ++i) {
+            const size_t at = j0 + i - kNear;  // wraps below 0 to huge
+            pad[i] = j0 + i >= kNear && at < n_ ? y_[at] : -HUGE_VAL;
+        }
+        for (size_t j = j0; j < j1; j += V::W) {
+            const int live = j1 - j < V::W ? static_cast<int>(j1 - j) : V::W;
+            block<V, true>(pad + kNear + (j - j0), j, live, deg, lanes, tol);
+        }
+    }
 
     // Sample m's stretch end on one side when it lies within kNear, else kFar.
     template <bool Right>
@@ -491,6 +534,7 @@ private:
     const double* y_;
     const double* t_;
     size_t n_;
+    exact::Range range_;  // of the values
     exact::Mode mode_;
     double nearTol_ = 0.0;
     std::unique_ptr<Index[]> block_;
@@ -566,7 +610,7 @@ inline int naturalDegrees(const Graph& g, size_t* deg) {
             Natural<Index> nat(g.y, g.t, n);
             if (!nat.build()) return ZEMBA_E_NO_MEMORY;
             if (nat.fastDegrees()) {
-                double lanes[3 * 8];
+                double lanes[3 * 8 + Natural<Index>::kBorder];
                 dispatch<NearDegrees<Index>>(nat, deg, lanes);
             } else {
                 std::fill(deg, deg + n, size_t{0});
