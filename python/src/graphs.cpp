@@ -75,13 +75,11 @@ Sizes degrees(int kind, int direction, int weight, double lo, double hi, const p
     static_assert(sizeof(size_t) == sizeof(int64_t), "degrees are written as size_t");
     Rows y = rows(ts, "ts");
     if (!y.lead.empty()) throw py::value_error("ts must be one series (1-D)");
-    requireFinite(y, "ts");
     Rows t;
     const double* tp = nullptr;
     if (!xs.is_none()) {
         t = rows(xs, "xs");
         if (!t.lead.empty() || t.length != y.length) throw py::value_error("xs must be 1-D, as long as ts");
-        requireFinite(t, "xs");
         tp = t.row(0);
     }
     const zemba_vg_options o = options(kind, direction, weight, lo, hi);
@@ -90,6 +88,10 @@ Sizes degrees(int kind, int direction, int weight, double lo, double hi, const p
     {
         py::gil_scoped_release unlocked;
         s = zemba_vg_degrees(&o, y.row(0), tp, y.length, reinterpret_cast<size_t*>(out.mutable_data()));
+    }
+    if (s == ZEMBA_E_NONFINITE) {  // the kernel checked; find the sample to name
+        requireFinite(y, "ts");
+        if (tp) requireFinite(t, "xs");
     }
     if (s != ZEMBA_OK) raise(s, "visibility graph");
     return out;

@@ -85,6 +85,11 @@ def test_errors():
         g.degrees
     with pytest.raises(ValueError, match=r"ts\[3\]"):
         g.build([1.0, 2.0, 3.0, np.nan])
+    for cls in (zemba.HorizontalVG, zemba.NaturalVG):  # the degrees-only path names the sample too
+        with pytest.raises(ValueError, match=r"ts\[2\]"):
+            cls().build([1.0, 2.0, np.inf, 0.0], only_degrees=True)
+        with pytest.raises(ValueError, match=r"xs\[1\]"):
+            cls().build([1.0, 2.0, 3.0], xs=[0.0, np.nan, 2.0], only_degrees=True)
     with pytest.raises(ValueError, match="weighted"):
         zemba.NaturalVG(weighted="heavy")
     with pytest.raises(ValueError, match="directed"):

@@ -31,6 +31,7 @@ class _VisibilityGraph:
         self.directed, self.weighted = directed, weighted
         self._lo = _bound("min_weight", min_weight, -np.inf)
         self._hi = _bound("max_weight", max_weight, np.inf)
+        self._args = (self._kind, self._direction, self._weight, self._lo, self._hi)
         self._g = None
 
     def build(self, ts, xs=None, only_degrees=False):
@@ -39,7 +40,7 @@ class _VisibilityGraph:
 
         Raises ValueError for NaN or infinite samples or times (naming the
         first) and for times that do not increase."""
-        args = (self._kind, self._direction, self._weight, self._lo, self._hi)
+        args = self._args
         if only_degrees:   # degrees now; in/out degrees computed when first read
             d = _core.vg_degrees(*args, ts, xs)
             keep = (np.array(ts, dtype=float), None if xs is None else np.array(xs, dtype=float))
@@ -91,8 +92,9 @@ class _VisibilityGraph:
     @property
     def degrees(self):
         """Degree of each vertex (int64 array)."""
-        g = self._built()
-        return g["degrees"].copy() if "degrees" in g else g["in"] + g["out"]
+        g = self._g or self._built()
+        d = g.get("degrees")
+        return d.copy() if d is not None else g["in"] + g["out"]
 
     @property
     def degrees_in(self):
