@@ -113,32 +113,24 @@ public:
         hi_ = lo_ + n_;
         range_ = exact::rangeOf(y_, n_);
         mode_ = exact::chooseMode(range_, t_, n_);
-        int64_t lanes[8];
+        double lanes[8];
         dispatch<Stretches<Index>>(*this, lanes);
         return true;
     }
 
-    // The stretches' ends (lanes: W int64 of working memory). A vector of
+    // The stretches' ends (lanes: W doubles of working memory). A vector of
     // samples looks for its nearest higher sample within kNear on each side;
     // a sample with none there jumps on from kNear away through the ends
     // already found (everything a sample's stretch holds is no higher than
     // it), the left ends in ascending order and the right ends in descending.
     template <class V>
-    ZEMBA_KERNEL void stretches(int64_t* lanes) {
+    ZEMBA_KERNEL void stretches(double* lanes) {
         const size_t n = n_;
         size_t m = 0;
         for (; m < n && m < kNear; ++m) lo_[m] = nearEnd<false>(m);
-        for (; m + V::W <= n; m += V::W) {
-            nearEnds<V, false>(m, lanes);
-            for (int l = 0; l < V::W; ++l)
-                lo_[m + l] = lanes[l] ? static_cast<Index>(m + l + 1 - static_cast<size_t>(lanes[l])) : kFar;
-        }
+        for (; m + V::W <= n; m += V::W) nearEnds<V, false>(m, lanes);
         for (; m < n; ++m) lo_[m] = nearEnd<false>(m);
-        for (m = 0; m + V::W + kNear <= n; m += V::W) {
-            nearEnds<V, true>(m, lanes);
-            for (int l = 0; l < V::W; ++l)
-                hi_[m + l] = lanes[l] ? static_cast<Index>(m + l + static_cast<size_t>(lanes[l]) - 1) : kFar;
-        }
+        for (m = 0; m + V::W + kNear <= n; m += V::W) nearEnds<V, true>(m, lanes);
         for (; m < n; ++m) hi_[m] = nearEnd<true>(m);
         for (m = 0; m < n; ++m) {
             if (lo_[m] != kFar) continue;
@@ -299,22 +291,38 @@ private:
         return static_cast<Index>(Right ? n_ - 1 : 0);
     }
 
-    // For the W samples from m, the distance of the nearest sample within
-    // kNear on one side that is at least as high (left) or higher (right),
-    // 0 for none, into lanes.
+    // The stretch ends on one side of the W samples from m whose nearest
+    // sample at least as high (left) or higher (right) lies within kNear, into
+    // lo_ or hi_; kFar for the others. lanes: W doubles of working memory.
     template <class V, bool Right>
-    ZEMBA_KERNEL void nearEnds(size_t m, int64_t* lanes) const {
+    ZEMBA_KERNEL void nearEnds(size_t m, double* lanes) {
         typedef typename V::vd vd;
-        typedef typename V::vi vi;
-        vd ym, v;
-        vi dist = vi{};
+        vd ym, v, dist = vd{};
         V::load(ym, y_ + m);
 #pragma GCC unroll 16
         for (int d = static_cast<int>(kNear); d >= 1; --d) {
             V::load(v, Right ? y_ + m + d : y_ + m - d);
-            dist = (Right ? v > ym : v >= ym) ? vi{} + d : dist;
+            dist = (Right ? v > ym : v >= ym) ? vd{} + static_cast<double>(d) : dist;
+        }
+        Index* out = (Right ? hi_ : lo_) + m;
+        if (sizeof(Index) == 4 && n_ <= (size_t{1} << 31)) {
+            // the ends as int32 (kFar is -1 there)
+            vd at;
+            V::iota(at);
+            V::broadcast(v, static_cast<double>(m));
+            at = at + v;
+            at = Right ? at + dist - 1.0 : at + 1.0 - dist;
+            at = dist == vd{} ? vd{} - 1.0 : at;
+            typename V::vi32 e;
+            V::trunc32(e, at);
+            V::store(reinterpret_cast<int32_t*>(out), e);
+            return;
         }
         V::store(lanes, dist);
+        for (int l = 0; l < V::W; ++l) {
+            const size_t d = static_cast<size_t>(lanes[l]);
+            out[l] = d ? static_cast<Index>(Right ? m + l + d - 1 : m + l + 1 - d) : kFar;
+        }
     }
 
     // One side of the near windows of W samples from p: count less one per
@@ -588,7 +596,7 @@ int forEachEdge(const Graph& g, Edge&& edge, LeftDone&& leftDone) {
 template <class Index>
 struct Stretches {
     template <class V>
-    static ZEMBA_KERNEL void run(Natural<Index>& nat, int64_t* lanes) {
+    static ZEMBA_KERNEL void run(Natural<Index>& nat, double* lanes) {
         nat.template stretches<V>(lanes);
     }
 };
