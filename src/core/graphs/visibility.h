@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <memory>
 #include <new>
-#include <vector>
 
 #include "core/frame/checks.h"
 #include "core/frame/dispatch.h"
