@@ -143,3 +143,13 @@ def test_only_degrees_reads_directed_degrees_of_the_series_as_built():
     want = zemba.NaturalVG().build(y)
     y[:] = 0.0
     assert g.degrees_in.tolist() == want.degrees_in.tolist() and g.n_edges == want.n_edges
+
+
+def test_arrays_handed_out_are_the_callers_own():
+    # writing into a returned array leaves the graph as built
+    for only in (True, False):
+        g = zemba.HorizontalVG().build(SERIES["ties"], only_degrees=only)
+        want = g.degrees.tolist(), g.degrees_in.tolist(), g.n_edges
+        g.degrees[:] = -1
+        g.degrees_in[:] = -1
+        assert (g.degrees.tolist(), g.degrees_in.tolist(), g.n_edges) == want

@@ -5,6 +5,7 @@
 // width the machine offers (ZEMBA_ISA variants of this program).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <string>
@@ -88,20 +89,25 @@ TEST(NaturalDegrees, LongSeriesOfEveryShapeMatchTheEdgeList) {
         }
 }
 
+// Peaks exactly on the line from a sample to a farther one, at every distance
+// inside the windows, among noise small enough to fall inside the vector
+// comparison's margin (every third trial lifts the peaks just off the line).
+std::vector<double> closeCalls(int trial, std::mt19937_64& g) {
+    std::vector<double> y(200);
+    for (double& v : y) v = 1.0 + std::ldexp(double(g() % 7), -50);
+    for (size_t i = 20; i + 40 < y.size(); i += 23) {
+        const size_t a = 3 + g() % 14, b = a + 1 + g() % 14;  // tip at i + a, on the line to i + b
+        y[i] = 0.0;
+        y[i + b] = double(b);
+        y[i + a] = double(a) + (trial % 3 == 0 ? std::ldexp(1.0, -45) : 0.0);
+    }
+    return y;
+}
+
 TEST(NaturalDegrees, CloseCallsInTheWindowsAreDecidedExactly) {
-    // Peaks exactly on the line from a sample to a farther one, at every
-    // distance inside the windows, among noise small enough to fall inside the
-    // vector comparison's margin: each such pair is decided again exactly.
     std::mt19937_64 g(5);
     for (int trial = 0; trial < 40; ++trial) {
-        std::vector<double> y(200);
-        for (double& v : y) v = 1.0 + std::ldexp(double(g() % 7), -50);
-        for (size_t i = 20; i + 40 < y.size(); i += 23) {
-            const size_t a = 3 + g() % 14, b = a + 1 + g() % 14;  // tip at i + a, on the line to i + b
-            y[i] = 0.0;
-            y[i + b] = double(b);
-            y[i + a] = double(a) + (trial % 3 == 0 ? std::ldexp(1.0, -45) : 0.0);
-        }
+        const auto y = closeCalls(trial, g);
         ASSERT_EQ(degrees(y), zemba_ref::degrees(zemba_ref::naturalEdges(y, {}), y.size())) << trial;
     }
 }
@@ -132,5 +138,55 @@ TEST(NaturalDegrees, FarScansPastTheWindowsMatchTheEdgeList) {
         if (n <= 400) {
             ASSERT_EQ(got, zemba_ref::degrees(zemba_ref::naturalEdges(y, {}), y.size())) << trial;
         }
+    }
+}
+
+TEST(NaturalDegrees, SlopesRoundingWouldOrderWronglyAreDecidedExactlyAtAnyScale) {
+    // From a sample j, a neighbour at d1 and a farther one at d2 whose slopes
+    // differ by less than their rounding: the vector slopes order each pair
+    // the wrong way (found by an exact search over random triples). Each sits
+    // among low samples; the series is scaled by powers of two (exactly) and
+    // reversed, so the windows' tolerance must follow the series' magnitude,
+    // on either side of j. A DC offset makes the slopes small against that
+    // magnitude, so more comparisons are decided exactly.
+    struct Case {
+        double yj;
+        size_t d1;
+        double y1;
+        size_t d2;
+        double y2;
+    };
+    const Case cases[] = {
+        {-0.5240707458162173, 3, 1.3498464717802543, 9, 5.097680906973197},
+        {0.8314615924499273, 1, 1.7509901511995172, 15, 14.624389973693775},
+        {0.014053631891319585, 7, 1.9187074861990776, 11, 3.007081117232082},
+        {-0.49775544363305957, 8, 0.8912523698666741, 13, 1.7593822533040075},
+        {0.0367952405491756, 5, 1.0563266615494558, 13, 2.687576935149904},
+        {0.3903382955476946, 2, 1.5276711137329453, 15, 8.920334431937075},
+        {0.9068511095573786, 5, 2.4648510466665896, 16, 5.892450908306854},
+        {-0.12316151131407915, 5, 1.168371276455442, 7, 1.6849843915632507},
+    };
+    std::mt19937_64 g(13);
+    std::vector<double> base;
+    for (const Case& c : cases) {
+        std::vector<double> part(40);
+        for (double& v : part) v = -100.0 - double(g() % 1000) / 1000.0;
+        part[20] = c.yj;
+        part[20 + c.d1] = c.y1;
+        part[20 + c.d2] = c.y2;
+        base.insert(base.end(), part.begin(), part.end());
+    }
+    for (int e : {0, 300, -300})
+        for (bool reversed : {false, true}) {
+            auto y = base;
+            for (double& v : y) v = std::ldexp(v, e);
+            if (reversed) std::reverse(y.begin(), y.end());
+            ASSERT_EQ(degrees(y), zemba_ref::degrees(zemba_ref::naturalEdges(y, {}), y.size()))
+                << "scale 2^" << e << (reversed ? " reversed" : "");
+        }
+    for (double offset : {1e3, 1e6, 1e9}) {
+        auto y = shaped(150, 77, kQuantised);
+        for (double& v : y) v += offset;
+        ASSERT_EQ(degrees(y), zemba_ref::degrees(zemba_ref::naturalEdges(y, {}), y.size())) << offset;
     }
 }
