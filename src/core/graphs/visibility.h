@@ -171,7 +171,7 @@ public:
     // no product below leaves the normal range (after build()). Sets the
     // windows' tolerance.
     bool fastDegrees() {
-        if (t_ || n_ > (size_t{1} << 40)) return false;
+        if (t_ || n_ > UINT32_MAX) return false;
         const exact::Range& r = range_;
         // every slope in the windows is below 2^(hi+1) in magnitude
         nearTol_ = std::ldexp(4.0 * kMargin, r.hi + 1);
@@ -194,14 +194,24 @@ public:
         std::fill(deg, deg + n, size_t{0});
         vd_t<V> tol;
         V::broadcast(tol, nearTol_);
+        // the first kNear samples, the blocks with every neighbour inside the
+        // series, the rest; the ends from a padded copy (one block body for all)
         const size_t head = n < kNear ? n : kNear;
-        border<V>(0, head, deg, lanes, tol);
-        size_t j = kNear;
-        for (; j + V::W + kNear <= n; j += V::W) block<V, false>(y_ + j, j, V::W, deg, lanes, tol);
-        if (j < n) border<V>(j, n, deg, lanes, tol);
+        const size_t body = n >= 2 * kNear + V::W ? kNear + (n - 2 * kNear) / V::W * V::W : kNear;
+        double* pad = lanes + 3 * V::W;
+        for (int part = 0; part < 3; ++part) {
+            const size_t j0 = part == 0 ? 0 : part == 1 ? kNear : body;
+            const size_t j1 = part == 0 ? head : part == 1 ? body : n;
+            const bool atEnd = part != 1;
+            if (atEnd) padded(j0, j1, pad);
+            for (size_t j = j0; j < j1; j += V::W) {
+                const int live = j1 - j < V::W ? static_cast<int>(j1 - j) : V::W;
+                block<V>(atEnd ? pad + kNear + (j - j0) : y_ + j, j, live, atEnd, deg, lanes, tol);
+            }
+        }
     }
 
-    static constexpr size_t kBorder = 3 * kNear + 16;  // doubles border() needs beyond 3 x W
+    static constexpr size_t kBorder = 3 * kNear + 16;  // doubles padded() may write
 
 private:
     static constexpr Index kFar = ~Index{0};  // a stretch end not yet found
@@ -210,10 +220,11 @@ private:
     using vd_t = typename V::vd;
 
     // The near windows of lanes j .. j + live - 1, their samples at p[0..]
-    // (p[-kNear] to p[W - 1 + kNear] readable): counts into deg, close calls
-    // decided again exactly, scans on past the windows where needed.
-    template <class V, bool Border>
-    ZEMBA_KERNEL void block(const double* p, size_t j, int live, size_t* deg, double* lanes,
+    // (p[-kNear] to p[W - 1 + kNear] readable; atEnd: a padded copy near an
+    // end of the series): counts into deg, close calls decided again exactly,
+    // scans on past the windows where needed.
+    template <class V>
+    ZEMBA_KERNEL void block(const double* p, size_t j, int live, bool atEnd, size_t* deg, double* lanes,
                             const typename V::vd& tol) {
         typedef typename V::vd vd;
         typedef typename V::vi vi;
@@ -231,7 +242,7 @@ private:
         const unsigned again = V::bits(close <= tol);
         unsigned look = again | V::bits(mLeft < vd{}) | V::bits(mRight <= vd{});
         int64_t* counts = reinterpret_cast<int64_t*>(lanes + 2 * V::W);
-        if (!Border) {
+        if (!atEnd) {
             vi d;
             V::load(d, reinterpret_cast<const int64_t*>(deg + j));
             d = d - count;
@@ -261,20 +272,14 @@ private:
         }
     }
 
-    // block() for lanes [j0, j1) near an end of the series (j1 - j0 < kNear +
-    // W), from a copy in lanes + 3 W with -inf beyond the ends: a sample there
-    // is never seen and never steepens a slope.
-    template <class V>
-    ZEMBA_KERNEL void border(size_t j0, size_t j1, size_t* deg, double* lanes, const typename V::vd& tol) {
-        double* pad = lanes + 3 * V::W;
-        const size_t span = (j1 - j0 + V::W - 1) / V::W * V::W + 2 * kNear;
+    // The samples of lanes [j0, j1) near an end of the series (j1 - j0 < kNear
+    // + W) and kNear on either side, -inf beyond the ends (never seen, never
+    // steepening a slope), into pad (kBorder doubles).
+    void padded(size_t j0, size_t j1, double* pad) const {
+        const size_t span = (j1 - j0 + kNear + 7) / 8 * 8 + kNear;
         for (size_t i = 0; i < span; ++i) {
             const size_t at = j0 + i - kNear;  // wraps below 0 to huge
             pad[i] = j0 + i >= kNear && at < n_ ? y_[at] : -HUGE_VAL;
-        }
-        for (size_t j = j0; j < j1; j += V::W) {
-            const int live = j1 - j < V::W ? static_cast<int>(j1 - j) : V::W;
-            block<V, true>(pad + kNear + (j - j0), j, live, deg, lanes, tol);
         }
     }
 
@@ -616,18 +621,22 @@ inline int naturalDegrees(const Graph& g, size_t* deg) {
             using Index = decltype(tag);
             Natural<Index> nat(g.y, g.t, n);
             if (!nat.build()) return ZEMBA_E_NO_MEMORY;
-            if (nat.fastDegrees()) {
-                double lanes[3 * 8 + Natural<Index>::kBorder];
-                dispatch<NearDegrees<Index>>(nat, deg, lanes);
-            } else {
-                std::fill(deg, deg + n, size_t{0});
-                nat.forEachEdge(
-                    [&](Index a, Index b) {
-                        ++deg[a];
-                        ++deg[b];
-                    },
-                    [](size_t) {});
+            // the windows for 32-bit indices only (one copy of their code
+            // per width); longer series take the scans from every sample
+            if constexpr (sizeof(Index) == 4) {
+                if (nat.fastDegrees()) {
+                    double lanes[3 * 8 + Natural<Index>::kBorder];
+                    dispatch<NearDegrees<Index>>(nat, deg, lanes);
+                    return ZEMBA_OK;
+                }
             }
+            std::fill(deg, deg + n, size_t{0});
+            nat.forEachEdge(
+                [&](Index a, Index b) {
+                    ++deg[a];
+                    ++deg[b];
+                },
+                [](size_t) {});
             return ZEMBA_OK;
         };
         return n <= UINT32_MAX ? run(uint32_t{}) : run(uint64_t{});
