@@ -92,7 +92,7 @@ class _VisibilityGraph:
     @property
     def degrees(self):
         """Degree of each vertex (int64 array)."""
-        g = self._g or self._built()
+        g = self._built()
         d = g.get("degrees")
         return d.copy() if d is not None else g["in"] + g["out"]
 

@@ -187,9 +187,9 @@ inline Range rangeOf(const double* v, size_t n) {
 }
 
 // Chooses the exact method for a series whose values have the range ry and
-// times t (t NULL: the indices 0..n-1). Expansions are exact when no product of a difference
-// of values and a difference of times overflows and the smallest unit of such
-// products is representable.
+// times t (t NULL: the indices 0..n-1). Expansions are exact when no product
+// of a difference of values and a difference of times overflows and the
+// smallest unit of such products is representable.
 inline Mode chooseMode(const Range& ry, const double* t, size_t n) {
     Mode mode;
     if (!ry.any) return mode;
@@ -226,9 +226,6 @@ inline Mode chooseMode(const Range& ry, const double* t, size_t n) {
     mode.kind = Mode::kBig;
     return mode;
 }
-
-// The same for the values y (their range found here).
-inline Mode chooseMode(const double* y, const double* t, size_t n) { return chooseMode(rangeOf(y, n), t, n); }
 
 // sign((ym - yj) * (tA1 - tA0) - (ym - yk) * (tB1 - tB0)); for index times
 // the differences are passed as dA = tA1 - tA0 and dB exactly (tA0 = tB0 = 0).

@@ -192,7 +192,7 @@ public:
     ZEMBA_KERNEL void degreesNear(size_t* deg, double* lanes) {
         const size_t n = n_;
         std::fill(deg, deg + n, size_t{0});
-        vd_t<V> tol;
+        typename V::vd tol;
         V::broadcast(tol, nearTol_);
         // the first kNear samples, the blocks with every neighbour inside the
         // series, the rest; the ends from a padded copy (one block body for all)
@@ -215,9 +215,6 @@ public:
 
 private:
     static constexpr Index kFar = ~Index{0};  // a stretch end not yet found
-
-    template <class V>
-    using vd_t = typename V::vd;
 
     // The near windows of lanes j .. j + live - 1, their samples at p[0..]
     // (p[-kNear] to p[W - 1 + kNear] readable; atEnd: a padded copy near an
@@ -253,8 +250,10 @@ private:
             // border lanes: p[-1] or p[1] may lie outside the series, where
             // the window counted a neighbour at distance 1 that is not there
             V::store(counts, count);
-            for (int l = 0; l < live; ++l)
-                deg[j + l] += static_cast<size_t>(-counts[l]) - (j + l == 0) - (j + l == n_ - 1);
+            for (int l = 0; l < live; ++l) {
+                counts[l] += (j + l == 0) + (j + l == n_ - 1);
+                deg[j + l] += static_cast<size_t>(-counts[l]);
+            }
             look &= (1u << live) - 1;
             if (!look) return;
         }
@@ -264,7 +263,7 @@ private:
             const int l = __builtin_ctz(look);
             const Index m = static_cast<Index>(j + l);
             if (again >> l & 1) {
-                deg[m] -= static_cast<size_t>(-counts[l]) - (m == 0) - (m == n_ - 1);
+                deg[m] -= static_cast<size_t>(-counts[l]);
                 nearAndFar(m, deg);
             } else {
                 farther<V>(m, static_cast<size_t>(lanes[l]), static_cast<size_t>(lanes[V::W + l]), edge);
