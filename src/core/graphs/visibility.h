@@ -367,10 +367,13 @@ private:
         return static_cast<double>(Right ? j - m : m - j);
     }
 
-    // Exact sign of (ym - yj) * gap(m, k) - (ym - yk) * gap(m, j).
+    // Exact sign of (ym - yj) * gap(m, k) - (ym - yk) * gap(m, j). The gaps
+    // are positive: with a sample level with m the other decides at once.
     template <bool Timed, bool Right>
     int exactSign(Index m, Index j, Index k) const {
         const double ym = y_[m], yj = y_[j], yk = y_[k];
+        if (yj == ym) return (yk > ym) - (yk < ym);
+        if (yk == ym) return (ym > yj) - (ym < yj);
         if (Timed) {
             if (Right) return exact::slopeSign(mode_, ym, yj, yk, t_[k], t_[m], t_[j], t_[m]);
             return exact::slopeSign(mode_, ym, yj, yk, t_[m], t_[k], t_[m], t_[j]);
