@@ -3,8 +3,10 @@
 // Each writes only the caller's output arrays.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
+#include "core/frame/keys.h"
 #include "core/graphs/visibility.h"
 #include "zemba/core.h"
 
@@ -19,52 +21,55 @@ using zemba::core::graphs::weightOf;
 namespace {
 
 // Degrees of the horizontal graph, unfiltered, by the stack walk. A stack
-// keeps heights beside indices, strictly decreasing, over three sentinels no
-// sample passes. Arriving at b, the lower samples taken off see b (and it
-// them); the first one at least as high sees b too and goes when level with
-// it. The top four entries are compared at once (the heights are ordered, so
-// the lower ones form a run from the top); deeper runs take a loop.
+// keeps order keys of the heights (compared as integers, one instruction
+// each) beside the nodes' degree slots, strictly decreasing, over three
+// sentinels no sample passes. Arriving at b, the lower samples taken off see
+// b (and it them); the first one at least as high sees b too and goes when
+// level with it. The top four entries are compared at once (the heights are
+// ordered, so the lower ones form a run from the top, and the one below the
+// run is the one at least as high): each of the four whose index does not
+// pass the count taken off gains one. Deeper runs take a loop. Sentinels
+// count into a slot of their own.
 struct Entry {
-    double h;
-    size_t id;
+    uint64_t h;
+    size_t* slot;
 };
+
+constexpr uint64_t kTop = UINT64_MAX;  // above every key
 
 struct Walk {
     Entry* e;
     size_t top;
 
-    void open(double y0, size_t node, size_t* deg) {
-        for (int s = 0; s < 3; ++s) e[s] = Entry{HUGE_VAL, 0};
-        e[3] = Entry{y0, node};
+    void open(uint64_t y0, size_t* slot, size_t* spare) {
+        for (int s = 0; s < 3; ++s) e[s] = Entry{kTop, spare};
+        e[3] = Entry{y0, slot};
         top = 3;
-        deg[node] = 0;
+        *slot = 0;
     }
 
-    __attribute__((always_inline)) void step(double yb, size_t b, size_t* deg) {
+    __attribute__((always_inline)) void step(uint64_t yb, size_t* slot) {
         const Entry* t = e + top;
-        const double v0 = t[0].h, v1 = t[-1].h, v2 = t[-2].h, v3 = t[-3].h;
-        const size_t c0 = v0 < yb, c1 = v1 < yb, c2 = v2 < yb, c3 = v3 < yb;
-        deg[t[0].id] += c0;
-        deg[t[-1].id] += c1;
-        deg[t[-2].id] += c2;
-        deg[t[-3].id] += c3;
-        size_t popped = c0 + c1 + c2 + c3;
-        size_t level = (v0 == yb) | (v1 == yb) | (v2 == yb) | (v3 == yb);
+        const uint64_t v0 = t[0].h, v1 = t[-1].h, v2 = t[-2].h, v3 = t[-3].h;
+        size_t popped = (size_t{v0 < yb} + size_t{v1 < yb}) + (size_t{v2 < yb} + size_t{v3 < yb});
+        *t[0].slot += 1;
+        *t[-1].slot += popped >= 1;
+        *t[-2].slot += popped >= 2;
+        *t[-3].slot += popped >= 3;
         top -= popped;
         if (__builtin_expect(popped == 4, 0)) {
             while (e[top].h < yb) {
-                ++deg[e[top].id];
+                ++*e[top].slot;
                 --top;
                 ++popped;
             }
-            level = e[top].h == yb;
+            ++*e[top].slot;
         }
-        const size_t below = top > 2;
-        deg[e[top].id] += below;
-        deg[b] = popped + below;
-        top -= level;
+        const uint64_t blocker = e[top].h;
+        *slot = popped + (top > 2);
+        top -= blocker == yb;
         ++top;
-        e[top] = Entry{yb, b};
+        e[top] = Entry{yb, slot};
     }
 };
 
@@ -73,36 +78,38 @@ struct Walk {
 // the first half meet the running maxima of the second, the only samples
 // there that can see across.
 int horizontalDegrees(const double* y, size_t n, size_t* deg) {
+    using zemba::core::orderKey;
     const size_t half = n < 64 ? n : n / 2;
     auto stack = scratch<Entry>(n + 6);
     if (!stack) return ZEMBA_E_NO_MEMORY;
+    size_t spare = 0;
     Walk a{stack.get(), 0};
     Walk b{stack.get() + half + 3, 0};
-    a.open(y[0], 0, deg);
-    if (half < n) b.open(y[half], half, deg);
+    a.open(orderKey(y[0]), deg, &spare);
+    if (half < n) b.open(orderKey(y[half]), deg + half, &spare);
     size_t i = 1;
     if (half < n)
         for (; i < half; ++i) {
-            a.step(y[i], i, deg);
-            b.step(y[half + i], half + i, deg);
+            a.step(orderKey(y[i]), deg + i);
+            b.step(orderKey(y[half + i]), deg + half + i);
         }
-    for (; i < half; ++i) a.step(y[i], i, deg);
-    for (size_t k = half + i; k < n; ++k) b.step(y[k], k, deg);
+    for (; i < half; ++i) a.step(orderKey(y[i]), deg + i);
+    for (size_t k = half + i; k < n; ++k) b.step(orderKey(y[k]), deg + k);
     if (half == n) return ZEMBA_OK;
     // Across the halves: as the walk goes on, but only at new maxima of the
     // second half, which push nothing the first half's nodes could meet.
-    double best = -HUGE_VAL;
+    uint64_t best = 0;  // below every key
     for (size_t k = half; k < n && a.top > 2; ++k) {
-        const double yk = y[k];
+        const uint64_t yk = orderKey(y[k]);
         if (!(yk > best)) continue;
         best = yk;
         while (a.e[a.top].h < yk) {
-            ++deg[a.e[a.top].id];
+            ++*a.e[a.top].slot;
             ++deg[k];
             --a.top;
         }
         if (a.top > 2) {
-            ++deg[a.e[a.top].id];
+            ++*a.e[a.top].slot;
             ++deg[k];
             a.top -= a.e[a.top].h == yk;
         }

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <new>
 #include <vector>
@@ -14,6 +13,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "core/frame/keys.h"
 #include "core/info/bins.h"
 #include "core/info/plugin.h"
 #include "zemba/core.h"
@@ -41,6 +41,7 @@ double pluginSum(const double* joint, const double* pa, const double* pb, size_t
 namespace {
 
 using zemba::core::EqualBins;
+using zemba::core::orderKey;
 
 constexpr size_t kTableEdges = 1025;  // up to 1024 bins: the vectorised path
 constexpr size_t kBlock = 512;
@@ -150,14 +151,6 @@ double sparseMI(std::vector<KeyPair>& pairs) {
     return mi;
 }
 
-// Order-preserving keys: doubles (-0.0 read as +0.0) and signed integers.
-inline uint64_t keyOf(double d) {
-    d += 0.0;
-    uint64_t b;
-    std::memcpy(&b, &d, sizeof b);
-    return (b >> 63) ? ~b : b | (1ull << 63);
-}
-inline uint64_t keyOf(int64_t v) { return static_cast<uint64_t>(v) ^ (1ull << 63); }
 
 inline double clipped(double mi) { return mi > 0.0 ? mi : 0.0; }
 
@@ -302,7 +295,7 @@ extern "C" int zemba_mutual_information_floor(const double* x, const double* y, 
             });
         } else {
             std::vector<KeyPair> pairs(n);
-            for (size_t i = 0; i < n; ++i) pairs[i] = {keyOf(std::floor(y[i])), keyOf(std::floor(x[i]))};
+            for (size_t i = 0; i < n; ++i) pairs[i] = {orderKey(std::floor(y[i])), orderKey(std::floor(x[i]))};
             r = sparseMI(pairs);
         }
         *mi = clipped(r);
@@ -338,7 +331,7 @@ extern "C" int zemba_mutual_information_labels(const int64_t* a, const int64_t* 
             });
         } else {
             std::vector<KeyPair> pairs(n);
-            for (size_t i = 0; i < n; ++i) pairs[i] = {keyOf(b[i]), keyOf(a[i])};
+            for (size_t i = 0; i < n; ++i) pairs[i] = {orderKey(b[i]), orderKey(a[i])};
             r = sparseMI(pairs);
         }
         *mi = clipped(r);

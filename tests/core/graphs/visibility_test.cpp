@@ -297,6 +297,21 @@ TEST(VisibilityGraphs, ExtremeMagnitudesAreComparedExactly) {
     }
 }
 
+TEST(VisibilityGraphs, HorizontalDegreesOrderEveryDoubleByValue) {
+    // Signed zeros are one height; subnormals and the largest doubles order
+    // as values. Lengths past 64 join two halves.
+    const double pool[] = {0.0, -0.0, 5e-324, -5e-324, 1.0, -1.0, 1.7976931348623157e308, -1.7976931348623157e308};
+    std::mt19937_64 g(17);
+    for (size_t n : {2, 9, 64, 65, 130, 301})
+        for (int trial = 0; trial < 6; ++trial) {
+            std::vector<double> y(n);
+            for (double& v : y) v = pool[g() % (trial < 3 ? 4 : 8)];  // zeros and subnormals first: many ties
+            ASSERT_EQ(coreDegrees(options(ZEMBA_VG_HORIZONTAL), y),
+                      zemba_ref::degrees(referenceEdges(ZEMBA_VG_HORIZONTAL, y), n))
+                << n << " " << trial;
+        }
+}
+
 TEST(VisibilityGraphs, RejectsBadInputBeforeWriting) {
     const std::vector<double> y{1, 2, 0, 3};
     std::vector<size_t> d(4, 42);
