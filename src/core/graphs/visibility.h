@@ -391,6 +391,21 @@ private:
         follow<Timed, Right, Safe>(m, k, k, end, edge);
     }
 
+    // Whether m sees j past k, the last sample it saw, a = ym - y[j] and b =
+    // ym - y[k] being the drops and dj, dk the distances (every sample
+    // between them no higher than m): j must drop less per unit of distance.
+    // Decided by the rounded products unless they are within the margin.
+    template <bool Timed, bool Right, bool Safe>
+    bool sees(Index m, Index j, Index k, double a, double dj, double b, double dk) const {
+        if (a == 0.0) return true;
+        const double p = a * dk, q = b * dj;
+        if (Safe || (inRange(p) && inRange(q))) {
+            if (p > q * (1.0 + kMargin)) return false;
+            if (p < q * (1.0 - kMargin)) return true;
+        }
+        return exactSign<Timed, Right>(m, j, k) < 0;
+    }
+
     // The scan from m on past cur towards end, k being the last sample seen.
     template <bool Timed, bool Right, bool Safe, class Edge>
     void follow(Index m, Index k, Index cur, Index end, Edge& edge) {
@@ -413,17 +428,7 @@ private:
             cur = j;
             const double a = ym - y_[j];
             const double dj = gap<Timed, Right>(m, j);
-            const double p = a * dk, q = b * dj;
-            bool seen;
-            if (a == 0.0) {
-                seen = true;
-            } else if (inRange(p) && inRange(q)) {
-                if (p > q * (1.0 + kMargin)) continue;
-                seen = p < q * (1.0 - kMargin) || exactSign<Timed, Right>(m, j, k) < 0;
-            } else {
-                seen = exactSign<Timed, Right>(m, j, k) < 0;
-            }
-            if (!seen) continue;
+            if (!sees<Timed, Right, Safe>(m, j, k, a, dj, b, dk)) continue;
             Right ? edge(m, j) : edge(j, m);
             k = j;
             b = a;
@@ -501,11 +506,7 @@ private:
                 const Index j = first + static_cast<Index>(l);
                 const double aj = ym - y_[j];
                 const double dj = gap<false, Right>(m, j);
-                if (aj != 0.0) {
-                    const double p = aj * dk, q = b * dj;
-                    if (p > q * (1.0 + kMargin)) continue;
-                    if (!(p < q * (1.0 - kMargin)) && exactSign<false, Right>(m, j, k) >= 0) continue;
-                }
+                if (!sees<false, Right, true>(m, j, k, aj, dj, b, dk)) continue;
                 Right ? edge(m, j) : edge(j, m);
                 k = j;
                 b = aj;
