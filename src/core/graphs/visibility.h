@@ -396,7 +396,8 @@ private:
     // between them no higher than m): j must drop less per unit of distance.
     // Decided by the rounded products unless they are within the margin.
     template <bool Timed, bool Right, bool Safe>
-    bool sees(Index m, Index j, Index k, double a, double dj, double b, double dk) const {
+    __attribute__((always_inline)) bool sees(Index m, Index j, Index k, double a, double dj, double b,
+                                             double dk) const {
         if (a == 0.0) return true;
         const double p = a * dk, q = b * dj;
         if (Safe || (inRange(p) && inRange(q))) {
