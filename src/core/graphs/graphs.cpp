@@ -26,10 +26,10 @@ namespace {
 // sentinels no sample passes. Arriving at b, the lower samples taken off see
 // b (and it them); the first one at least as high sees b too and goes when
 // level with it. The top four entries are compared at once (the heights are
-// ordered, so the lower ones form a run from the top, and the one below the
-// run is the one at least as high): each of the four whose index does not
-// pass the count taken off gains one. Deeper runs take a loop. Sentinels
-// count into a slot of their own.
+// ordered, so the lower ones form a run from the top, and the entry below the
+// run is the one at least as high): the run and that entry gain one each, the
+// i-th entry from the top when i is at most the count taken off. Deeper runs
+// take a loop. Sentinels count into a slot of their own.
 struct Entry {
     uint64_t h;
     size_t* slot;

@@ -151,7 +151,6 @@ double sparseMI(std::vector<KeyPair>& pairs) {
     return mi;
 }
 
-
 inline double clipped(double mi) { return mi > 0.0 ? mi : 0.0; }
 
 // Ranges of both series (n >= 1), or ZEMBA_E_NONFINITE.
