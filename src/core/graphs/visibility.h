@@ -168,13 +168,10 @@ public:
     }
 
     // Whether degreesNear() may be used: index times, and magnitudes for which
-    // no product below leaves the normal range (after build()). Sets the
-    // windows' tolerance.
-    bool fastDegrees() {
+    // no product below leaves the normal range (after build()).
+    bool fastDegrees() const {
         if (t_ || n_ > UINT32_MAX) return false;
         const exact::Range& r = range_;
-        // every slope in the windows is below 2^(hi+1) in magnitude
-        nearTol_ = std::ldexp(4.0 * kMargin, r.hi + 1);
         return !r.any || (r.hi <= 400 && r.lo >= -460);
     }
 
@@ -192,8 +189,8 @@ public:
     ZEMBA_KERNEL void degreesNear(size_t* deg, double* lanes) {
         const size_t n = n_;
         std::fill(deg, deg + n, size_t{0});
-        typename V::vd tol;
-        V::broadcast(tol, nearTol_);
+        typename V::vd tol;  // every slope in the windows is below 2^(hi+1) in magnitude
+        V::broadcast(tol, std::ldexp(4.0 * kMargin, range_.hi + 1));
         // the first kNear samples, the blocks with every neighbour inside the
         // series, the rest; the ends from a padded copy (one block body for all)
         const size_t head = n < kNear ? n : kNear;
@@ -552,7 +549,6 @@ private:
     size_t n_;
     exact::Range range_;  // of the values
     exact::Mode mode_;
-    double nearTol_ = 0.0;
     std::unique_ptr<Index[]> block_;
     Index* lo_ = nullptr;
     Index* hi_ = nullptr;
