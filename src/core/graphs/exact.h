@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/frame/checks.h"
+
 namespace zemba::core::exact {
 
 inline void twoSum(double a, double b, double& s, double& e) {
@@ -165,18 +167,8 @@ struct Range {
 };
 
 inline Range rangeOf(const double* v, size_t n) {
-    double hi[4] = {0.0, 0.0, 0.0, 0.0}, lo[4] = {HUGE_VAL, HUGE_VAL, HUGE_VAL, HUGE_VAL};
-    size_t i = 0;
-    auto take = [&](int k, double x) {
-        const double a = std::fabs(x), b = a != 0.0 ? a : HUGE_VAL;
-        hi[k] = a > hi[k] ? a : hi[k];
-        lo[k] = b < lo[k] ? b : lo[k];
-    };
-    for (; i + 4 <= n; i += 4)
-        for (int k = 0; k < 4; ++k) take(k, v[i + k]);
-    for (; i < n; ++i) take(0, v[i]);
-    const double maxAbs = std::max(std::max(hi[0], hi[1]), std::max(hi[2], hi[3]));
-    const double minAbs = std::min(std::min(lo[0], lo[1]), std::min(lo[2], lo[3]));
+    double maxAbs, minAbs;
+    magnitudes(v, n, maxAbs, minAbs);
     Range r;
     if (maxAbs == 0.0) return r;
     r.any = true;

@@ -30,7 +30,8 @@ TEST(CoreStatus, VersionIsDottedTriple) {
 TEST(CoreStatus, FirstNonfiniteNamesTheEarliestBadIndexAtEveryPosition) {
     const double bad[] = {std::nan(""), std::numeric_limits<double>::infinity(),
                           -std::numeric_limits<double>::infinity()};
-    for (size_t n : {0u, 1u, 7u, 8u, 9u, 17u, 100u}) {
+    // lengths on both sides of the vector widths and of the 64-value chunks
+    for (size_t n : {0u, 1u, 7u, 8u, 9u, 17u, 63u, 64u, 65u, 100u, 129u}) {
         std::vector<double> x(n, 1.5);
         size_t at = 99;
         EXPECT_EQ(zemba_first_nonfinite(x.data(), n, &at), ZEMBA_OK);

@@ -1,0 +1,83 @@
+// Scans of a series' values for the kernels' argument checks: the first NaN
+// or infinity, and the largest and smallest nonzero magnitudes. They write
+// only their result arguments.
+#include "core/frame/checks.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "core/frame/dispatch.h"
+
+namespace zemba::core {
+namespace {
+
+constexpr size_t kChunk = 64;  // values between two looks for a bad one
+
+bool nonfinite(double v) {
+    uint64_t b;
+    std::memcpy(&b, &v, 8);
+    return (b & 0x7ff0000000000000ull) == 0x7ff0000000000000ull;
+}
+
+// Whole chunks with nothing bad are passed at vector speed; the chunk holding
+// the first bad value and the tail are searched one value at a time.
+struct FirstNonfinite {
+    template <class V>
+    static ZEMBA_KERNEL size_t run(const double* x, size_t n) {
+        typedef typename V::vd vd;
+        size_t i = 0;
+        for (; i + kChunk <= n; i += kChunk) {
+            vd nan = vd{};  // v - v is 0 for a finite v and NaN for the others
+            for (size_t k = 0; k < kChunk; k += 2 * V::W) {
+                vd v, w;
+                V::load(v, x + i + k);
+                V::load(w, x + i + k + V::W);
+                nan = nan + ((v - v) + (w - w));
+            }
+            if (V::bits(nan == nan) != (1u << V::W) - 1) break;
+        }
+        for (; i < n; ++i)
+            if (nonfinite(x[i])) return i;
+        return n;
+    }
+};
+
+struct Magnitudes {
+    template <class V>
+    static ZEMBA_KERNEL void run(const double* x, size_t n, double& maxAbs, double& minAbs) {
+        typedef typename V::vd vd;
+        vd hi = vd{}, lo = vd{} + HUGE_VAL;
+        size_t i = 0;
+        for (; i + V::W <= n; i += V::W) {
+            vd v;
+            V::load(v, x + i);
+            V::abs(v);
+            V::max(hi, v);
+            const vd nonzero = v == vd{} ? vd{} + HUGE_VAL : v;
+            V::min(lo, nonzero);
+        }
+        double h = 0.0, l = HUGE_VAL;
+        for (int k = 0; k < V::W; ++k) {
+            h = hi[k] > h ? hi[k] : h;
+            l = lo[k] < l ? lo[k] : l;
+        }
+        for (; i < n; ++i) {
+            const double a = std::fabs(x[i]);
+            h = a > h ? a : h;
+            if (a != 0.0) l = a < l ? a : l;
+        }
+        maxAbs = h;
+        minAbs = l;
+    }
+};
+
+}  // namespace
+
+size_t firstNonfinite(const double* x, size_t n) { return dispatch<FirstNonfinite>(x, n); }
+
+void magnitudes(const double* x, size_t n, double& maxAbs, double& minAbs) {
+    dispatch<Magnitudes>(x, n, maxAbs, minAbs);
+}
+
+}  // namespace zemba::core
