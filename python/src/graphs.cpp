@@ -3,6 +3,7 @@
 #include "common.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace zpy {
 namespace {
@@ -69,9 +70,17 @@ py::dict graph(int kind, int direction, int weight, double lo, double hi, const 
     return d;
 }
 
-// Degrees only, written straight into the int64 result.
-Sizes degrees(int kind, int direction, int weight, double lo, double hi, const py::handle& ts,
-              const py::handle& xs) {
+// A float64 copy of one series, kept by a graph whose caller may change its own.
+py::array_t<double> copyOf(const Rows& r) {
+    py::array_t<double> c(static_cast<py::ssize_t>(r.length));
+    if (r.length) std::memcpy(c.mutable_data(), r.row(0), r.length * sizeof(double));
+    return c;
+}
+
+// Degrees only, written straight into the int64 result; keep: with copies of
+// ts and xs (None when not given), for the directed degrees computed later.
+py::object degrees(int kind, int direction, int weight, double lo, double hi, const py::handle& ts,
+                   const py::handle& xs, bool keep) {
     static_assert(sizeof(size_t) == sizeof(int64_t), "degrees are written as size_t");
     Rows y = rows(ts, "ts");
     if (!y.lead.empty()) throw py::value_error("ts must be one series (1-D)");
@@ -94,7 +103,8 @@ Sizes degrees(int kind, int direction, int weight, double lo, double hi, const p
         if (tp) requireFinite(t, "xs");
     }
     if (s != ZEMBA_OK) raise(s, "visibility graph");
-    return out;
+    if (!keep) return std::move(out);
+    return py::make_tuple(out, copyOf(y), tp ? py::object(copyOf(t)) : py::object(py::none()));
 }
 
 py::array_t<double> irreversibility(const py::handle& x, int kind, int weight, double lo, double hi) {
@@ -113,7 +123,7 @@ void bindGraphs(py::module_& m) {
     m.def("vg_graph", &graph, py::arg("kind"), py::arg("direction"), py::arg("weight"), py::arg("min_weight"),
           py::arg("max_weight"), py::arg("ts"), py::arg("xs"), py::arg("only_degrees"));
     m.def("vg_degrees", &degrees, py::arg("kind"), py::arg("direction"), py::arg("weight"), py::arg("min_weight"),
-          py::arg("max_weight"), py::arg("ts"), py::arg("xs"));
+          py::arg("max_weight"), py::arg("ts"), py::arg("xs"), py::arg("keep"));
     m.def("vg_irreversibility", &irreversibility, py::arg("x"), py::arg("kind"), py::arg("weight"),
           py::arg("min_weight"), py::arg("max_weight"));
 }
