@@ -52,22 +52,29 @@ struct Walk {
         const Entry* t = e + top;
         const uint64_t v0 = t[0].h, v1 = t[-1].h, v2 = t[-2].h, v3 = t[-3].h;
         size_t popped = (size_t{v0 < yb} + size_t{v1 < yb}) + (size_t{v2 < yb} + size_t{v3 < yb});
+        // with the entry level with yb, if any: it stops the run and goes too
+        const size_t gone = (size_t{v0 <= yb} + size_t{v1 <= yb}) + (size_t{v2 <= yb} + size_t{v3 <= yb});
         *t[0].slot += 1;
         *t[-1].slot += popped >= 1;
         *t[-2].slot += popped >= 2;
         *t[-3].slot += popped >= 3;
-        top -= popped;
         if (__builtin_expect(popped == 4, 0)) {
+            top -= popped;
             while (e[top].h < yb) {
                 ++*e[top].slot;
                 --top;
                 ++popped;
             }
             ++*e[top].slot;
+            *slot = popped + (top > 2);
+            top -= e[top].h == yb;
+        } else {
+            // the next top follows from the four entries already read, not
+            // from another load at the new top (it would lengthen the chain
+            // from one step to the next)
+            *slot = popped + (top - popped > 2);
+            top -= gone;
         }
-        const uint64_t blocker = e[top].h;
-        *slot = popped + (top > 2);
-        top -= blocker == yb;
         ++top;
         e[top] = Entry{yb, slot};
     }
