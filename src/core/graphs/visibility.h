@@ -177,64 +177,76 @@ public:
 
     static constexpr size_t kNear = 16;
 
-    // Degrees into deg[0..n-1] (when fastDegrees()) by near windows: every
-    // sample counts the samples it sees within kNear on either side, a vector
-    // of neighbouring samples at a time, and a sample whose stretch reaches
-    // further scans on from there. In the vectors a slope is (y[j+-d] - y[j])
-    // times the rounded 1/d, within 3.01 units in the last place of the
-    // quotient; when two slopes compared differ by no more than a tolerance
-    // above both their errors, the sample is decided again exactly.
-    // lanes: 3 x V::W + kBorder doubles of working memory.
+    // Degrees into deg[0..n-1] (when fastDegrees()) by near windows. Every
+    // sample decides which samples it sees within kNear to its right, a
+    // vector of neighbouring samples at a time; a pair seen counts for both
+    // ends, the right end's share gathered a strip of kStrip samples at a
+    // time from a table of the pairs seen, by distance. A sample whose
+    // stretch reaches past its window scans on from there. In the vectors a
+    // slope is (y[j+d] - y[j]) times the rounded 1/d, within 3.01 units in the
+    // last place of the quotient; when two slopes compared differ by no more
+    // than a tolerance above both their errors, the sample's window is decided
+    // again exactly. lanes: 3 x V::W + kBorder doubles; seen: kSeen int64.
     template <class V>
-    ZEMBA_KERNEL void degreesNear(size_t* deg, double* lanes) {
+    ZEMBA_KERNEL void degreesNear(size_t* deg, double* lanes, int64_t* seen) {
         const size_t n = n_;
         std::fill(deg, deg + n, size_t{0});
         typename V::vd tol;  // every slope in the windows is below 2^(hi+1) in magnitude
         V::broadcast(tol, std::ldexp(4.0 * kMargin, range_.hi + 1));
-        // the first kNear samples, the blocks with every neighbour inside the
-        // series, the rest; the ends from a padded copy (one block body for all)
-        const size_t head = n < kNear ? n : kNear;
-        const size_t body = n >= 2 * kNear + V::W ? kNear + (n - 2 * kNear) / V::W * V::W : kNear;
+        // blocks from `body` on reach past the end: their samples come from a
+        // padded copy
+        const size_t body = n >= kNear + V::W ? (n - kNear) / V::W * V::W : 0;
         double* pad = lanes + 3 * V::W;
-        for (int part = 0; part < 3; ++part) {
-            const size_t j0 = part == 0 ? 0 : part == 1 ? kNear : body;
-            const size_t j1 = part == 0 ? head : part == 1 ? body : n;
-            const bool atEnd = part != 1;
-            if (atEnd) padded(j0, j1, pad);
-            for (size_t j = j0; j < j1; j += V::W) {
-                const int live = j1 - j < V::W ? static_cast<int>(j1 - j) : V::W;
-                block<V>(atEnd ? pad + kNear + (j - j0) : y_ + j, j, live, atEnd, deg, lanes, tol);
+        for (size_t d = 2; d <= kNear; ++d) std::fill(row(seen, d), row(seen, d) + kNear, int64_t{0});
+        for (size_t a = 0; a < n; a += kStrip) {
+            if (a)  // pairs from the last strip's samples to this one's first
+                for (size_t d = 2; d <= kNear; ++d) std::copy(row(seen, d) + kStrip, row(seen, d) + kStrip + d, row(seen, d));
+            const size_t b = n - a < kStrip ? n : a + kStrip;
+            for (size_t j = a; j < b; j += V::W) {
+                const int live = b - j < V::W ? static_cast<int>(b - j) : V::W;
+                const bool atEnd = j >= body;
+                if (atEnd) padded(j, j + static_cast<size_t>(live), pad);
+                rightBlock<V>(atEnd ? pad + kNear : y_ + j, j, live, atEnd, deg, lanes, tol, seen + (j - a));
             }
+            leftCounts<V>(a, b, deg, lanes, seen);
         }
     }
 
     static constexpr size_t kBorder = 3 * kNear + 16;  // doubles padded() may write
+    static constexpr size_t kStrip = 128;
+    static constexpr size_t kRow = kStrip + kNear;
+    static constexpr size_t kSeen = (kNear - 1) * kRow;
 
 private:
     static constexpr Index kFar = ~Index{0};  // a stretch end not yet found
 
-    // The near windows of lanes j .. j + live - 1, their samples at p[0..]
-    // (p[-kNear] to p[W - 1 + kNear] readable; atEnd: a padded copy near an
-    // end of the series): counts into deg, close calls decided again exactly,
-    // scans on past the windows where needed.
+    // Row d (2 to kNear) of the table of pairs seen: entry i is -1 when sample
+    // a + i - d sees a + i (a: the strip's first sample; i < d: from the strip
+    // before). Neighbours always see each other.
+    static int64_t* row(int64_t* seen, size_t d) { return seen + (d - 2) * kRow; }
+
+    // The right windows of lanes j .. j + live - 1, their samples at p[0..]
+    // (p[0] to p[W - 1 + kNear] readable; atEnd: a padded copy): counts into
+    // deg, the pairs seen into the table (at: its columns for j), close calls
+    // decided again exactly, scans on past the windows where needed.
     template <class V>
-    ZEMBA_KERNEL void block(const double* p, size_t j, int live, bool atEnd, size_t* deg, double* lanes,
-                            const typename V::vd& tol) {
+    ZEMBA_KERNEL void rightBlock(const double* p, size_t j, int live, bool atEnd, size_t* deg, double* lanes,
+                                 const typename V::vd& tol, int64_t* at) {
         typedef typename V::vd vd;
         typedef typename V::vi vi;
         auto edge = [deg](Index a, Index b) {
             ++deg[a];
             ++deg[b];
         };
-        vd yj, mLeft, mRight, lastLeft, lastRight, close = vd{} + HUGE_VAL;
+        vd yj, top, last, close = vd{} + HUGE_VAL;
         vi count = vi{};
         V::load(yj, p);
-        side<V, false>(p, yj, count, close, mLeft, lastLeft);
-        side<V, true>(p, yj, count, close, mRight, lastRight);
+        side<V>(p, yj, count, close, top, last, at);
+        const unsigned liveBits = (1u << live) - 1;
         // Lanes to look at again: a close call, or a stretch that may reach
-        // past the window (every sample within it lower than j's).
-        const unsigned again = V::bits(close <= tol);
-        unsigned look = again | V::bits(mLeft < vd{}) | V::bits(mRight <= vd{});
+        // past the window (no sample within it higher than j's).
+        const unsigned again = V::bits(close <= tol) & liveBits;
+        unsigned look = again | (V::bits(top <= vd{}) & liveBits);
         int64_t* counts = reinterpret_cast<int64_t*>(lanes + 2 * V::W);
         if (!atEnd) {
             vi d;
@@ -244,26 +256,66 @@ private:
             if (!look) return;
             V::store(counts, count);
         } else {
-            // border lanes: p[-1] or p[1] may lie outside the series, where
-            // the window counted a neighbour at distance 1 that is not there
+            // the window counted a neighbour at distance 1 that the last
+            // sample does not have
             V::store(counts, count);
             for (int l = 0; l < live; ++l) {
-                counts[l] += (j + l == 0) + (j + l == n_ - 1);
+                counts[l] += j + l == n_ - 1;
                 deg[j + l] += static_cast<size_t>(-counts[l]);
             }
-            look &= (1u << live) - 1;
             if (!look) return;
         }
-        V::store(lanes, lastLeft);
-        V::store(lanes + V::W, lastRight);
+        V::store(lanes, last);
         for (; look; look &= look - 1) {
             const int l = __builtin_ctz(look);
             const Index m = static_cast<Index>(j + l);
+            size_t far = static_cast<size_t>(lanes[l]);
             if (again >> l & 1) {
-                deg[m] -= static_cast<size_t>(-counts[l]);
-                nearAndFar(m, deg);
+                for (size_t d = 2; d <= kNear; ++d) row(at, d)[d + l] = 0;
+                deg[m] += counts[l] + nearExact<true>(m, far, [&](size_t d) {
+                    if (d > 1) row(at, d)[d + l] = -1;
+                });
+            }
+            fartherSide<V, true>(m, far, edge);
+        }
+    }
+
+    // The left shares of the pairs seen, for the samples [a, b) of a strip,
+    // into deg; then the scans on to the left where a stretch reaches past
+    // the window.
+    template <class V>
+    ZEMBA_KERNEL void leftCounts(size_t a, size_t b, size_t* deg, double* lanes, int64_t* seen) {
+        typedef typename V::vi vi;
+        auto edge = [deg](Index x, Index y) {
+            ++deg[x];
+            ++deg[y];
+        };
+        int64_t* counts = reinterpret_cast<int64_t*>(lanes + 2 * V::W);
+        for (size_t t = a; t < b; t += V::W) {
+            vi count = vi{} - 1;  // the neighbour on the left (the first sample has none)
+#pragma GCC unroll 16
+            for (int d = 2; d <= static_cast<int>(kNear); ++d) {
+                vi s;
+                V::load(s, row(seen, static_cast<size_t>(d)) + (t - a));
+                count = count + s;
+            }
+            const int live = b - t < V::W ? static_cast<int>(b - t) : V::W;
+            if (live == V::W && t) {
+                vi d;
+                V::load(d, reinterpret_cast<const int64_t*>(deg + t));
+                d = d - count;
+                V::store(reinterpret_cast<int64_t*>(deg + t), d);
             } else {
-                farther<V>(m, static_cast<size_t>(lanes[l]), static_cast<size_t>(lanes[V::W + l]), edge);
+                V::store(counts, count);
+                counts[0] += t == 0;
+                for (int l = 0; l < live; ++l) deg[t + l] += static_cast<size_t>(-counts[l]);
+            }
+            for (int l = 0; l < live; ++l) {
+                const Index m = static_cast<Index>(t + l);
+                if (!(lo_[m] + kNear < m)) continue;
+                size_t last = kNear;  // the farthest sample m sees in its window
+                while (last > 1 && !row(seen, last)[t - a + l]) --last;
+                fartherSide<V, false>(m, last, edge);
             }
         }
     }
@@ -325,27 +377,29 @@ private:
         }
     }
 
-    // One side of the near windows of W samples from p: count less one per
-    // sample seen (compare results are -1), close the smallest difference
-    // between two slopes compared, top the steepest slope, last the farthest
-    // distance seen.
-    template <class V, bool Right>
+    // The right windows of W samples from p: count less one per sample seen
+    // (compare results are -1), close the smallest difference between two
+    // slopes compared, top the steepest slope, last the farthest distance
+    // seen; the pairs seen into the table (at: the columns of the first lane;
+    // lanes past the end of the series write columns no sample reads).
+    template <class V>
     static ZEMBA_KERNEL void side(const double* p, const typename V::vd& yj, typename V::vi& count,
-                                  typename V::vd& close, typename V::vd& top, typename V::vd& last) {
+                                  typename V::vd& close, typename V::vd& top, typename V::vd& last, int64_t* at) {
         typedef typename V::vd vd;
         typedef typename V::vi vi;
-        V::load(top, p + (Right ? 1 : -1));
+        V::load(top, p + 1);
         top = top - yj;
         last = vd{} + 1.0;
         count = count - 1;
 #pragma GCC unroll 16
         for (int d = 2; d <= static_cast<int>(kNear); ++d) {
             vd s, diff;
-            V::load(s, p + (Right ? d : -d));
+            V::load(s, p + d);
             s = (s - yj) * (vd{} + 1.0 / d);
             diff = s - top;
             const vi seen = diff > vd{};
             count = count + seen;
+            V::store(row(at, static_cast<size_t>(d)) + d, seen);
             last = seen ? vd{} + static_cast<double>(d) : last;
             V::abs(diff);
             V::min(close, diff);
@@ -436,14 +490,15 @@ private:
     }
 
     // The samples j sees within kNear on one side, by any height (fastDegrees()):
-    // each one seen rises more steeply from j than every nearer one. last: the
-    // distance of the farthest one seen, 0 for none.
-    template <bool Right>
-    size_t nearExact(Index j, size_t& last) const {
+    // each one seen rises more steeply from j than every nearer one; onSeen(d)
+    // for each. last: the distance of the farthest one seen, 0 for none.
+    template <bool Right, class OnSeen>
+    size_t nearExact(Index j, size_t& last, OnSeen&& onSeen) const {
         const size_t room = Right ? n_ - 1 - j : j;
         const size_t reach = room < kNear ? room : kNear;
         last = reach ? 1 : 0;
         if (!reach) return 0;
+        onSeen(size_t{1});
         size_t count = 1;
         Index k = Right ? j + 1 : j - 1;
         double b = y_[j] - y_[k], dk = 1.0;
@@ -454,6 +509,7 @@ private:
             const double tol = kMargin * (std::fabs(p) + std::fabs(q));
             const bool seen = q - p > tol || (!(p - q > tol) && exactSign<false, Right>(j, x, k) < 0);
             if (!seen) continue;
+            onSeen(d);
             ++count;
             k = x;
             b = a;
@@ -517,31 +573,14 @@ private:
         return cur != end;
     }
 
-    // The scans on from kNear on each side where j's stretch reaches further
-    // (last*: the distance of the farthest sample j sees within the window).
-    template <class V, class Edge>
-    ZEMBA_KERNEL void farther(Index j, size_t lastLeft, size_t lastRight, Edge& edge) {
-        if (lo_[j] + kNear < j) {
-            Index k = j - lastLeft, cur = j - kNear;
-            if (sweep<V, false>(j, k, cur, lo_[j], edge)) follow<false, false, true>(j, k, cur, lo_[j], edge);
-        }
-        if (hi_[j] > j + kNear) {
-            Index k = j + lastRight, cur = j + kNear;
-            if (sweep<V, true>(j, k, cur, hi_[j], edge)) follow<false, true, true>(j, k, cur, hi_[j], edge);
-        }
-    }
-
-    // Sample j's near counts on both sides, decided exactly, into deg[j], then
-    // its scans past the window.
-    void nearAndFar(Index j, size_t* deg) {
-        auto edge = [deg](Index a, Index b) {
-            ++deg[a];
-            ++deg[b];
-        };
-        size_t lastLeft, lastRight;
-        deg[j] += nearExact<false>(j, lastLeft) + nearExact<true>(j, lastRight);
-        if (lo_[j] + kNear < j) follow<false, false, true>(j, j - lastLeft, j - kNear, lo_[j], edge);
-        if (hi_[j] > j + kNear) follow<false, true, true>(j, j + lastRight, j + kNear, hi_[j], edge);
+    // The scan on from kNear on one side where j's stretch reaches further
+    // (last: the distance of the farthest sample j sees within the window).
+    template <class V, bool Right, class Edge>
+    ZEMBA_KERNEL void fartherSide(Index j, size_t last, Edge& edge) {
+        const Index end = Right ? hi_[j] : lo_[j];
+        if (Right ? end <= j + kNear : end + kNear >= j) return;
+        Index k = Right ? j + last : j - last, cur = Right ? j + kNear : j - kNear;
+        if (sweep<V, Right>(j, k, cur, end, edge)) follow<false, Right, true>(j, k, cur, end, edge);
     }
 
     const double* y_;
@@ -608,8 +647,8 @@ struct Stretches {
 template <class Index>
 struct NearDegrees {
     template <class V>
-    static ZEMBA_KERNEL void run(Natural<Index>& nat, size_t* deg, double* lanes) {
-        nat.template degreesNear<V>(deg, lanes);
+    static ZEMBA_KERNEL void run(Natural<Index>& nat, size_t* deg, double* lanes, int64_t* seen) {
+        nat.template degreesNear<V>(deg, lanes, seen);
     }
 };
 
@@ -626,7 +665,8 @@ inline int naturalDegrees(const Graph& g, size_t* deg) {
             if constexpr (sizeof(Index) == 4) {
                 if (nat.fastDegrees()) {
                     double lanes[3 * 8 + Natural<Index>::kBorder];
-                    dispatch<NearDegrees<Index>>(nat, deg, lanes);
+                    int64_t seen[Natural<Index>::kSeen];
+                    dispatch<NearDegrees<Index>>(nat, deg, lanes, seen);
                     return ZEMBA_OK;
                 }
             }

@@ -66,9 +66,14 @@ std::string name(int shape, int n) { return "shape " + std::to_string(shape) + "
 
 TEST(NaturalDegrees, EveryLengthAroundTheWindowsMatchesTheDefinition) {
     // Lengths from empty through several vector blocks on either side of the
-    // near windows, so every border and block boundary is crossed.
+    // near windows, so every border and block boundary is crossed; then
+    // lengths around one and two strips of 128, whose pairs seen across a
+    // strip's end are carried to the next.
+    std::vector<int> lengths;
+    for (int n = 0; n <= 90; n += n < 40 ? 1 : 7) lengths.push_back(n);
+    for (int n : {127, 129, 144, 257}) lengths.push_back(n);
     for (int shape = 0; shape < kShapes; ++shape)
-        for (int n = 0; n <= 90; n += n < 40 ? 1 : 7) {
+        for (int n : lengths) {
             const auto y = shaped(n, 1000 + 10 * n + shape, shape);
             ASSERT_EQ(degrees(y), zemba_ref::degrees(zemba_ref::naturalEdges(y, {}), y.size())) << name(shape, n);
         }
