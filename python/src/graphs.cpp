@@ -77,8 +77,9 @@ py::array_t<double> copyOf(const Rows& r) {
     return c;
 }
 
-// Degrees only, written straight into the int64 result; keep: with copies of
-// ts and xs (None when not given), for the directed degrees computed later.
+// Degrees only, written straight into the int64 result; keep: (degrees, a
+// copy of them for the caller's first read, copies of ts and xs (None when
+// not given) for the directed degrees computed later).
 py::object degrees(int kind, int direction, int weight, double lo, double hi, const py::handle& ts,
                    const py::handle& xs, bool keep) {
     static_assert(sizeof(size_t) == sizeof(int64_t), "degrees are written as size_t");
@@ -104,7 +105,9 @@ py::object degrees(int kind, int direction, int weight, double lo, double hi, co
     }
     if (s != ZEMBA_OK) raise(s, "visibility graph");
     if (!keep) return std::move(out);
-    return py::make_tuple(out, copyOf(y), tp ? py::object(copyOf(t)) : py::object(py::none()));
+    Sizes fresh(static_cast<py::ssize_t>(y.length));
+    if (y.length) std::memcpy(fresh.mutable_data(), out.data(), y.length * sizeof(int64_t));
+    return py::make_tuple(out, fresh, copyOf(y), tp ? py::object(copyOf(t)) : py::object(py::none()));
 }
 
 py::array_t<double> irreversibility(const py::handle& x, int kind, int weight, double lo, double hi) {

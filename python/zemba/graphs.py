@@ -49,8 +49,8 @@ class _VisibilityGraph:
         first) and for times that do not increase."""
         args = self._args
         if only_degrees:   # degrees now; in/out degrees computed when first read, from copies
-            d, y, t = _core.vg_degrees(*args, ts, xs, True)
-            self._g = {"degrees": d, "args": args + (y, t)}
+            d, fresh, y, t = _core.vg_degrees(*args, ts, xs, True)
+            self._g = {"degrees": d, "fresh": fresh, "args": args + (y, t)}
         else:
             self._g = _core.vg_graph(*args, ts, xs, False)
         return self
@@ -98,9 +98,13 @@ class _VisibilityGraph:
     @property
     def degrees(self):
         """Degree of each vertex (int64 array)."""
-        g = self._built()
-        d = g.get("degrees")
-        return d.copy() if d is not None else g["in"] + g["out"]
+        g = self._g
+        if g is None or "degrees" not in g:
+            g = self._built()
+            return g["in"] + g["out"]
+        # a new array on every read: the first is the binding's spare copy
+        fresh = g.pop("fresh", None)
+        return fresh if fresh is not None else g["degrees"].copy()
 
     @property
     def degrees_in(self):
