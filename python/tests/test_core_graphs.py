@@ -146,10 +146,16 @@ def test_only_degrees_reads_directed_degrees_of_the_series_as_built():
 
 
 def test_arrays_handed_out_are_the_callers_own():
-    # writing into a returned array leaves the graph as built
-    for only in (True, False):
-        g = zemba.HorizontalVG().build(SERIES["ties"], only_degrees=only)
-        want = g.degrees.tolist(), g.degrees_in.tolist(), g.n_edges
-        g.degrees[:] = -1
-        g.degrees_in[:] = -1
-        assert (g.degrees.tolist(), g.degrees_in.tolist(), g.n_edges) == want
+    # writing into a returned array, the first read included, leaves the graph as built
+    for cls in (zemba.HorizontalVG, zemba.NaturalVG):
+        for only in (True, False):
+            g = cls().build(SERIES["ties"], only_degrees=only)
+            first = g.degrees
+            counts = lambda: [c.tolist() for c in g.degree_counts]  # noqa: E731
+            want = first.tolist(), g.n_edges, counts()
+            first[:] = -1
+            assert g.degrees is not g.degrees
+            g.degrees[:] = -1
+            g.degrees_in[:] = -1
+            assert (g.degrees.tolist(), g.n_edges, counts()) == want
+            assert g.degrees_in.tolist() == cls().build(SERIES["ties"]).degrees_in.tolist()
