@@ -70,10 +70,11 @@ py::dict graph(int kind, int direction, int weight, double lo, double hi, const 
     return d;
 }
 
-// A float64 copy of one series, kept by a graph whose caller may change its own.
-py::array_t<double> copyOf(const Rows& r) {
-    py::array_t<double> c(static_cast<py::ssize_t>(r.length));
-    if (r.length) std::memcpy(c.mutable_data(), r.row(0), r.length * sizeof(double));
+// A new array holding p[0..n-1].
+template <class T>
+py::array_t<T> copyOf(const T* p, size_t n) {
+    py::array_t<T> c(static_cast<py::ssize_t>(n));
+    if (n) std::memcpy(c.mutable_data(), p, n * sizeof(T));
     return c;
 }
 
@@ -105,9 +106,9 @@ py::object degrees(int kind, int direction, int weight, double lo, double hi, co
     }
     if (s != ZEMBA_OK) raise(s, "visibility graph");
     if (!keep) return std::move(out);
-    Sizes fresh(static_cast<py::ssize_t>(y.length));
-    if (y.length) std::memcpy(fresh.mutable_data(), out.data(), y.length * sizeof(int64_t));
-    return py::make_tuple(out, fresh, copyOf(y), tp ? py::object(copyOf(t)) : py::object(py::none()));
+    const size_t n = y.length;
+    return py::make_tuple(out, copyOf(out.data(), n), copyOf(y.row(0), n),
+                          tp ? py::object(copyOf(tp, n)) : py::object(py::none()));
 }
 
 py::array_t<double> irreversibility(const py::handle& x, int kind, int weight, double lo, double hi) {

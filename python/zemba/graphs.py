@@ -29,16 +29,15 @@ class _VisibilityGraph:
         self.directed, self.weighted = directed, weighted
         self._g = None
         if directed is None and weighted is None and min_weight is None and max_weight is None:
-            # the common graph, without the checks (it costs a third of a
+            # the common graph, without the checks (they cost a third of a
             # call's own time on short series)
             self._direction = self._weight = 0
             self._lo, self._hi = -np.inf, np.inf
-            self._args = (self._kind, 0, 0, -np.inf, np.inf)
-            return
-        self._direction = choice("directed", directed, _DIRECTIONS)
-        self._weight = choice("weighted", weighted, _WEIGHTS)
-        self._lo = _bound("min_weight", min_weight, -np.inf)
-        self._hi = _bound("max_weight", max_weight, np.inf)
+        else:
+            self._direction = choice("directed", directed, _DIRECTIONS)
+            self._weight = choice("weighted", weighted, _WEIGHTS)
+            self._lo = _bound("min_weight", min_weight, -np.inf)
+            self._hi = _bound("max_weight", max_weight, np.inf)
         self._args = (self._kind, self._direction, self._weight, self._lo, self._hi)
 
     def build(self, ts, xs=None, only_degrees=False):

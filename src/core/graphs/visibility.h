@@ -99,6 +99,16 @@ std::unique_ptr<T[]> scratch(size_t n) {
 template <class Index>
 struct Stretches;
 
+// Counts an edge a - b into both ends' degrees.
+struct CountEdge {
+    size_t* deg;
+    template <class Index>
+    void operator()(Index a, Index b) const {
+        ++deg[a];
+        ++deg[b];
+    }
+};
+
 template <class Index>
 class Natural {
 public:
@@ -234,10 +244,7 @@ private:
                                  const typename V::vd& tol, int64_t* at) {
         typedef typename V::vd vd;
         typedef typename V::vi vi;
-        auto edge = [deg](Index a, Index b) {
-            ++deg[a];
-            ++deg[b];
-        };
+        CountEdge edge{deg};
         vd yj, top, last, close = vd{} + HUGE_VAL;
         vi count = vi{};
         V::load(yj, p);
@@ -272,9 +279,7 @@ private:
             size_t far = static_cast<size_t>(lanes[l]);
             if (again >> l & 1) {
                 for (size_t d = 2; d <= kNear; ++d) row(at, d)[d + l] = 0;
-                deg[m] += counts[l] + nearExact<true>(m, far, [&](size_t d) {
-                    if (d > 1) row(at, d)[d + l] = -1;
-                });
+                deg[m] += counts[l] + nearExact(m, far, [&](size_t d) { row(at, d)[d + l] = -1; });
             }
             fartherSide<V, true>(m, far, edge);
         }
@@ -286,10 +291,7 @@ private:
     template <class V>
     ZEMBA_KERNEL void leftCounts(size_t a, size_t b, size_t* deg, double* lanes, int64_t* seen) {
         typedef typename V::vi vi;
-        auto edge = [deg](Index x, Index y) {
-            ++deg[x];
-            ++deg[y];
-        };
+        CountEdge edge{deg};
         int64_t* counts = reinterpret_cast<int64_t*>(lanes + 2 * V::W);
         for (size_t t = a; t < b; t += V::W) {
             vi count = vi{} - 1;  // the neighbour on the left (the first sample has none)
@@ -489,25 +491,25 @@ private:
         }
     }
 
-    // The samples j sees within kNear on one side, by any height (fastDegrees()):
-    // each one seen rises more steeply from j than every nearer one; onSeen(d)
-    // for each. last: the distance of the farthest one seen, 0 for none.
-    template <bool Right, class OnSeen>
+    // The samples j sees within kNear to its right, by any height
+    // (fastDegrees()): each one seen rises more steeply from j than every
+    // nearer one. Returns their count; onSeen(d) for each past the neighbour
+    // (always seen); last: the distance of the farthest, 0 for none.
+    template <class OnSeen>
     size_t nearExact(Index j, size_t& last, OnSeen&& onSeen) const {
-        const size_t room = Right ? n_ - 1 - j : j;
+        const size_t room = n_ - 1 - j;
         const size_t reach = room < kNear ? room : kNear;
         last = reach ? 1 : 0;
         if (!reach) return 0;
-        onSeen(size_t{1});
         size_t count = 1;
-        Index k = Right ? j + 1 : j - 1;
+        Index k = j + 1;
         double b = y_[j] - y_[k], dk = 1.0;
         for (size_t d = 2; d <= reach; ++d) {
-            const Index x = Right ? j + d : j - d;
+            const Index x = static_cast<Index>(j + d);
             const double a = y_[j] - y_[x];
             const double p = a * dk, q = b * static_cast<double>(d);
             const double tol = kMargin * (std::fabs(p) + std::fabs(q));
-            const bool seen = q - p > tol || (!(p - q > tol) && exactSign<false, Right>(j, x, k) < 0);
+            const bool seen = q - p > tol || (!(p - q > tol) && exactSign<false, true>(j, x, k) < 0);
             if (!seen) continue;
             onSeen(d);
             ++count;
@@ -671,12 +673,7 @@ inline int naturalDegrees(const Graph& g, size_t* deg) {
                 }
             }
             std::fill(deg, deg + n, size_t{0});
-            nat.forEachEdge(
-                [&](Index a, Index b) {
-                    ++deg[a];
-                    ++deg[b];
-                },
-                [](size_t) {});
+            nat.forEachEdge(CountEdge{deg}, [](size_t) {});
             return ZEMBA_OK;
         };
         return n <= UINT32_MAX ? run(uint32_t{}) : run(uint64_t{});
