@@ -27,9 +27,12 @@ namespace {
 // b (and it them); the first one at least as high sees b too and goes when
 // level with it. The top four entries are compared at once (the heights are
 // ordered, so the lower ones form a run from the top, and the entry below the
-// run is the one at least as high): the run and that entry gain one each, the
-// i-th entry from the top when i is at most the count taken off. Deeper runs
-// take a loop. Sentinels count into a slot of their own.
+// run is the one at least as high); deeper runs take a loop.
+// Every node sees exactly one later sample in the step that takes it off, so
+// that edge is counted when the node arrives, and taken back from the nodes
+// left on the stack at the end. A step then adds one to a single entry, the
+// one that stops the run, when it is higher and stays. Sentinels count into a
+// slot of their own.
 struct Entry {
     uint64_t h;
     size_t* slot;
@@ -45,7 +48,7 @@ struct Walk {
         for (int s = 0; s < 3; ++s) e[s] = Entry{kTop, spare};
         e[3] = Entry{y0, slot};
         top = 3;
-        *slot = 0;
+        *slot = 1;
     }
 
     __attribute__((always_inline)) void step(uint64_t yb, size_t* slot) {
@@ -54,29 +57,32 @@ struct Walk {
         size_t popped = (size_t{v0 < yb} + size_t{v1 < yb}) + (size_t{v2 < yb} + size_t{v3 < yb});
         // with the entry level with yb, if any: it stops the run and goes too
         const size_t gone = (size_t{v0 <= yb} + size_t{v1 <= yb}) + (size_t{v2 <= yb} + size_t{v3 <= yb});
-        *t[0].slot += 1;
-        *t[-1].slot += popped >= 1;
-        *t[-2].slot += popped >= 2;
-        *t[-3].slot += popped >= 3;
         if (__builtin_expect(popped == 4, 0)) {
             top -= popped;
             while (e[top].h < yb) {
-                ++*e[top].slot;
                 --top;
                 ++popped;
             }
-            ++*e[top].slot;
-            *slot = popped + (top > 2);
-            top -= e[top].h == yb;
+            *slot = popped + (top > 2) + 1;
+            if (e[top].h == yb)
+                --top;
+            else
+                ++*e[top].slot;
         } else {
             // the next top follows from the four entries already read, not
             // from another load at the new top (it would lengthen the chain
             // from one step to the next)
-            *slot = popped + (top - popped > 2);
+            *t[-popped].slot += gone == popped;
+            *slot = popped + (top - popped > 2) + 1;
             top -= gone;
         }
         ++top;
         e[top] = Entry{yb, slot};
+    }
+
+    // the nodes never taken off: their counted edge to a later sample is not there
+    void close() {
+        for (size_t s = 3; s <= top; ++s) --*e[s].slot;
     }
 };
 
@@ -102,25 +108,29 @@ int horizontalDegrees(const double* y, size_t n, size_t* deg) {
         }
     for (; i < half; ++i) a.step(orderKey(y[i]), deg + i);
     for (size_t k = half + i; k < n; ++k) b.step(orderKey(y[k]), deg + k);
-    if (half == n) return ZEMBA_OK;
-    // Across the halves: as the walk goes on, but only at new maxima of the
-    // second half, which push nothing the first half's nodes could meet.
-    uint64_t best = 0;  // below every key
-    for (size_t k = half; k < n && a.top > 2; ++k) {
-        const uint64_t yk = orderKey(y[k]);
-        if (!(yk > best)) continue;
-        best = yk;
-        while (a.e[a.top].h < yk) {
-            ++*a.e[a.top].slot;
-            ++deg[k];
-            --a.top;
-        }
-        if (a.top > 2) {
-            ++*a.e[a.top].slot;
-            ++deg[k];
-            a.top -= a.e[a.top].h == yk;
+    if (half < n) {
+        b.close();
+        // Across the halves: as the walk goes on, but only at new maxima of
+        // the second half, which push nothing the first half's nodes could meet.
+        uint64_t best = 0;  // below every key
+        for (size_t k = half; k < n && a.top > 2; ++k) {
+            const uint64_t yk = orderKey(y[k]);
+            if (!(yk > best)) continue;
+            best = yk;
+            while (a.e[a.top].h < yk) {
+                ++deg[k];
+                --a.top;
+            }
+            if (a.top > 2) {
+                ++deg[k];
+                if (a.e[a.top].h == yk)
+                    --a.top;
+                else
+                    ++*a.e[a.top].slot;
+            }
         }
     }
+    a.close();
     return ZEMBA_OK;
 }
 
