@@ -4,6 +4,7 @@
 #ifndef ZEMBA_CORE_FRAME_KEYS_H
 #define ZEMBA_CORE_FRAME_KEYS_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -15,6 +16,9 @@ inline uint64_t orderKey(double d) {
     std::memcpy(&b, &d, sizeof b);
     return (b >> 63) ? ~b : b | (1ull << 63);
 }
+
+// keys[i] = orderKey(x[i]) for finite x[0..n-1]. Vectorised.
+void orderKeys(const double* x, size_t n, uint64_t* keys);
 
 inline uint64_t orderKey(int64_t v) { return static_cast<uint64_t>(v) ^ (1ull << 63); }
 

@@ -86,6 +86,8 @@ struct Walk {
     }
 };
 
+constexpr size_t kBlock = 256;  // keys made at a time, at vector speed
+
 // The two halves of the series are walked side by side (their chains of
 // dependent loads overlap); then the samples still visible from the end of
 // the first half meet the running maxima of the second, the only samples
@@ -101,11 +103,19 @@ int horizontalDegrees(const double* y, size_t n, size_t* deg) {
     a.open(orderKey(y[0]), deg, &spare);
     if (half < n) b.open(orderKey(y[half]), deg + half, &spare);
     size_t i = 1;
-    if (half < n)
-        for (; i < half; ++i) {
-            a.step(orderKey(y[i]), deg + i);
-            b.step(orderKey(y[half + i]), deg + half + i);
+    if (half < n) {
+        uint64_t ka[kBlock], kb[kBlock];
+        while (i < half) {
+            const size_t m = std::min(kBlock, half - i);
+            zemba::core::orderKeys(y + i, m, ka);
+            zemba::core::orderKeys(y + half + i, m, kb);
+            for (size_t j = 0; j < m; ++j) {
+                a.step(ka[j], deg + i + j);
+                b.step(kb[j], deg + half + i + j);
+            }
+            i += m;
         }
+    }
     for (; i < half; ++i) a.step(orderKey(y[i]), deg + i);
     for (size_t k = half + i; k < n; ++k) b.step(orderKey(y[k]), deg + k);
     if (half < n) {

@@ -1,5 +1,6 @@
-// The magnitudes that bound the graphs' exact arithmetic, at the width the
-// dispatcher picks (the suite runs once per instruction set).
+// The magnitudes that bound the graphs' exact arithmetic, and the order keys
+// of whole series, at the width the dispatcher picks (the suite runs once per
+// instruction set).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "core/frame/checks.h"
+#include "core/frame/keys.h"
 
 TEST(Magnitudes, LargestAndSmallestNonzeroAtEveryLengthAndPosition) {
     const double tiny = std::numeric_limits<double>::denorm_min(), big = std::numeric_limits<double>::max();
@@ -26,6 +28,24 @@ TEST(Magnitudes, LargestAndSmallestNonzeroAtEveryLengthAndPosition) {
             zemba::core::magnitudes(y.data(), n, hi, lo);
             EXPECT_EQ(hi, big) << n << " " << at;
             EXPECT_EQ(lo, n > 1 ? tiny : big) << n << " " << at;
+        }
+    }
+}
+
+TEST(OrderKeys, OrderAsTheValuesDoInEveryLaneAndTheTail) {
+    const double tiny = std::numeric_limits<double>::denorm_min(), big = std::numeric_limits<double>::max();
+    const std::vector<double> v{-big, -1.5, -1.0, -tiny, -0.0, 0.0, tiny, 1e-300, 1.0, 1.5, big, -2.0, 3.0, -0.0, 7.0,
+                                -tiny, 0.0, 1e300, -1e300};
+    for (size_t n : {1u, 2u, 7u, 8u, 9u, 16u, 17u, 19u}) {
+        std::vector<uint64_t> k(n + 1, 12345);
+        zemba::core::orderKeys(v.data(), n, k.data());
+        EXPECT_EQ(k[n], 12345u) << "wrote past the end at n = " << n;
+        for (size_t i = 0; i < n; ++i) {
+            EXPECT_EQ(k[i], zemba::core::orderKey(v[i])) << n << " " << i;
+            for (size_t j = 0; j < n; ++j) {
+                EXPECT_EQ(k[i] < k[j], v[i] < v[j]) << v[i] << " " << v[j];
+                EXPECT_EQ(k[i] == k[j], v[i] == v[j]) << v[i] << " " << v[j];
+            }
         }
     }
 }

@@ -226,10 +226,10 @@ TEST(VisibilityGraphs, RandomSeriesMatchDefinitionsInEveryOutput) {
 }
 
 TEST(VisibilityGraphs, LongerSeriesMatchDefinitions) {
-    // Past 64 samples the horizontal degrees walk two halves and join them;
-    // the natural degrees skip stretches.
+    // Past 64 samples the horizontal degrees walk two halves and join them,
+    // taking the keys in blocks of 256; the natural degrees skip stretches.
     for (int shape = 0; shape < kShapes; ++shape)
-        for (size_t n : {64, 65, 100, 233}) {
+        for (size_t n : {64, 65, 100, 233, 515, 1030}) {
             const auto y = shaped(n, 31 * n + shape, shape);
             const std::string what = "shape " + std::to_string(shape) + " n " + std::to_string(n);
             ASSERT_NO_FATAL_FAILURE(expectGraph(ZEMBA_VG_HORIZONTAL, y, {}, ZEMBA_VG_SLOPE, -kInf, kInf, what));
