@@ -116,31 +116,45 @@ public:
 
     // Sets up the stretches; false when out of memory.
     bool build() {
-        block_ = scratch<Index>(2 * n_);
+        block_ = scratch<Index>(2 * n_ + 8);  // room for a vector's lanes past the end
         if (!block_) return false;
         lo_ = block_.get();
         hi_ = lo_ + n_;
         range_ = exact::rangeOf(y_, n_);
         mode_ = exact::chooseMode(range_, t_, n_);
-        double lanes[8];
+        double lanes[8 + kEdgePad];
         dispatch<Stretches<Index>>(*this, lanes);
         return true;
     }
 
-    // The stretches' ends (lanes: W doubles of working memory). A vector of
-    // samples looks for its nearest higher sample within kNear on each side;
-    // a sample with none there jumps on from kNear away through the ends
-    // already found (everything a sample's stretch holds is no higher than
-    // it), the left ends in ascending order and the right ends in descending.
+    // The stretches' ends (lanes: W + kEdgePad doubles of working memory). A
+    // vector of samples looks for its nearest higher sample within kNear on
+    // each side; a sample with none there jumps on from kNear away through the
+    // ends already found (everything a sample's stretch holds is no higher
+    // than it), the left ends in ascending order and the right ends in
+    // descending. Near the ends of the series the vectors read a copy padded
+    // with +inf, which stops a stretch at the series' end; lanes past the end
+    // write into the room after lo_ (before hi_ is made) and after hi_.
     template <class V>
     ZEMBA_KERNEL void stretches(double* lanes) {
         const size_t n = n_;
+        double* pad = lanes + V::W;
         size_t m = 0;
-        for (; m < n && m < kNear; ++m) lo_[m] = nearEnd<false>(m);
-        for (; m + V::W <= n; m += V::W) nearEnds<V, false>(m, lanes);
-        for (; m < n; ++m) lo_[m] = nearEnd<false>(m);
-        for (m = 0; m + V::W + kNear <= n; m += V::W) nearEnds<V, true>(m, lanes);
-        for (; m < n; ++m) hi_[m] = nearEnd<true>(m);
+        if (n) {
+            edgeCopy(pad, -static_cast<ptrdiff_t>(kNear), 2 * kNear + V::W);
+            for (; m < n && m < kNear; m += V::W) nearEnds<V, false>(pad + kNear + m, m, lanes);
+        }
+        for (; m + V::W <= n; m += V::W) nearEnds<V, false>(y_ + m, m, lanes);
+        if (m < n) {
+            edgeCopy(pad, static_cast<ptrdiff_t>(m - kNear), kNear + V::W);
+            nearEnds<V, false>(pad + kNear, m, lanes);
+        }
+        for (m = 0; m + V::W + kNear <= n; m += V::W) nearEnds<V, true>(y_ + m, m, lanes);
+        if (m < n) {
+            const size_t from = m;
+            edgeCopy(pad, static_cast<ptrdiff_t>(from), 2 * kNear + 2 * V::W);
+            for (; m < n; m += V::W) nearEnds<V, true>(pad + (m - from), m, lanes);
+        }
         for (m = 0; m < n; ++m) {
             if (lo_[m] != kFar) continue;
             const double ym = y_[m];
@@ -223,6 +237,7 @@ public:
     }
 
     static constexpr size_t kBorder = 3 * kNear + 16;  // doubles padded() may write
+    static constexpr size_t kEdgePad = 2 * kNear + 16;  // doubles edgeCopy() may write
     static constexpr size_t kStrip = 128;
     static constexpr size_t kRow = kStrip + kNear;
     static constexpr size_t kSeen = (kNear - 1) * kRow;
@@ -333,31 +348,36 @@ private:
         }
     }
 
-    // Sample m's stretch end on one side when it lies within kNear, else kFar.
-    template <bool Right>
-    Index nearEnd(size_t m) const {
-        const double ym = y_[m];
-        const size_t room = Right ? n_ - 1 - m : m;
-        const size_t reach = room < kNear ? room : kNear;
-        for (size_t d = 1; d <= reach; ++d)
-            if (Right ? y_[m + d] > ym : y_[m - d] >= ym) return static_cast<Index>(Right ? m + d - 1 : m - d + 1);
-        if (room > kNear) return kFar;
-        return static_cast<Index>(Right ? n_ - 1 : 0);
+    // y[from .. from + count - 1] into buf, +inf outside the series.
+    void edgeCopy(double* buf, ptrdiff_t from, size_t count) const {
+        for (size_t i = 0; i < count; ++i) {
+            const ptrdiff_t at = from + static_cast<ptrdiff_t>(i);
+            buf[i] = at >= 0 && static_cast<size_t>(at) < n_ ? y_[at] : HUGE_VAL;
+        }
     }
 
-    // The stretch ends on one side of the W samples from m whose nearest
-    // sample at least as high (left) or higher (right) lies within kNear, into
-    // lo_ or hi_; kFar for the others. lanes: W doubles of working memory.
+    // The stretch ends on one side of the W samples from m (their values at
+    // p[0..W-1], kNear more readable on that side) whose nearest sample at
+    // least as high (left) or higher (right) lies within kNear, into lo_ or
+    // hi_; kFar for the others. lanes: W doubles of working memory.
     template <class V, bool Right>
-    ZEMBA_KERNEL void nearEnds(size_t m, double* lanes) {
+    ZEMBA_KERNEL void nearEnds(const double* p, size_t m, double* lanes) {
         typedef typename V::vd vd;
-        vd ym, v, dist = vd{};
-        V::load(ym, y_ + m);
+        vd ym, v, dist = vd{}, nearer = vd{};
+        V::load(ym, p);
+        // the nearest distance as two independent chains of selects, the far
+        // half and the near half
 #pragma GCC unroll 16
-        for (int d = static_cast<int>(kNear); d >= 1; --d) {
-            V::load(v, Right ? y_ + m + d : y_ + m - d);
+        for (int d = static_cast<int>(kNear); d > static_cast<int>(kNear / 2); --d) {
+            V::load(v, Right ? p + d : p - d);
             dist = (Right ? v > ym : v >= ym) ? vd{} + static_cast<double>(d) : dist;
         }
+#pragma GCC unroll 16
+        for (int d = static_cast<int>(kNear / 2); d >= 1; --d) {
+            V::load(v, Right ? p + d : p - d);
+            nearer = (Right ? v > ym : v >= ym) ? vd{} + static_cast<double>(d) : nearer;
+        }
+        dist = nearer == vd{} ? dist : nearer;
         Index* out = (Right ? hi_ : lo_) + m;
         if (sizeof(Index) == 4 && n_ <= (size_t{1} << 31)) {
             // the ends as int32 (kFar is -1 there)
