@@ -78,9 +78,8 @@ py::array_t<T> copyOf(const T* p, size_t n) {
     return c;
 }
 
-// Degrees only, written straight into the int64 result; keep: (degrees, a
-// copy of them for the caller's first read, copies of ts and xs (None when
-// not given) for the directed degrees computed later).
+// Degrees only, written straight into the int64 result; keep: (degrees,
+// copies of ts and xs (None when not given) for what is computed later).
 py::object degrees(int kind, int direction, int weight, double lo, double hi, const py::handle& ts,
                    const py::handle& xs, bool keep) {
     static_assert(sizeof(size_t) == sizeof(int64_t), "degrees are written as size_t");
@@ -107,8 +106,7 @@ py::object degrees(int kind, int direction, int weight, double lo, double hi, co
     if (s != ZEMBA_OK) raise(s, "visibility graph");
     if (!keep) return std::move(out);
     const size_t n = y.length;
-    return py::make_tuple(out, copyOf(out.data(), n), copyOf(y.row(0), n),
-                          tp ? py::object(copyOf(tp, n)) : py::object(py::none()));
+    return py::make_tuple(out, copyOf(y.row(0), n), tp ? py::object(copyOf(tp, n)) : py::object(py::none()));
 }
 
 py::array_t<double> irreversibility(const py::handle& x, int kind, int weight, double lo, double hi) {
@@ -121,9 +119,41 @@ py::array_t<double> irreversibility(const py::handle& x, int kind, int weight, d
     return out;
 }
 
+// vg_degrees(kind, 0, 0, -inf, inf, ts, None, keep) for the common graph
+// (unweighted, undirected, index times), called without the general
+// argument conversions: on short series they cost as much as the kernel.
+PyObject* degreesPlain(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
+    try {
+        if (nargs != 3) throw py::type_error("vg_degrees_plain(kind, ts, keep) takes 3 arguments");
+        const long kind = PyLong_AsLong(args[0]);
+        if (kind == -1 && PyErr_Occurred()) throw py::error_already_set();
+        const int keep = PyObject_IsTrue(args[2]);
+        if (keep < 0) throw py::error_already_set();
+        return degrees(static_cast<int>(kind), ZEMBA_VG_UNDIRECTED, ZEMBA_VG_UNWEIGHTED, -HUGE_VAL, HUGE_VAL,
+                       py::handle(args[1]), py::none(), keep != 0)
+            .release()
+            .ptr();
+    } catch (py::error_already_set& e) {
+        e.restore();
+    } catch (const py::builtin_exception& e) {
+        e.set_error();
+    } catch (const std::bad_alloc&) {
+        PyErr_NoMemory();
+    } catch (const std::exception& e) {
+        PyErr_SetString(PyExc_RuntimeError, e.what());
+    }
+    return nullptr;
+}
+
+PyMethodDef plainDef = {"vg_degrees_plain", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(degreesPlain)),
+                        METH_FASTCALL, "vg_degrees(kind, 0, 0, -inf, inf, ts, None, keep), called directly."};
+
 }  // namespace
 
 void bindGraphs(py::module_& m) {
+    PyObject* plain = PyCFunction_NewEx(&plainDef, nullptr, m.attr("__name__").ptr());
+    if (!plain) throw py::error_already_set();
+    m.add_object("vg_degrees_plain", py::reinterpret_steal<py::object>(plain));
     m.def("vg_graph", &graph, py::arg("kind"), py::arg("direction"), py::arg("weight"), py::arg("min_weight"),
           py::arg("max_weight"), py::arg("ts"), py::arg("xs"), py::arg("only_degrees"));
     m.def("vg_degrees", &degrees, py::arg("kind"), py::arg("direction"), py::arg("weight"), py::arg("min_weight"),

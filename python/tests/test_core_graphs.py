@@ -90,6 +90,11 @@ def test_errors():
             cls().build([1.0, 2.0, np.inf, 0.0], only_degrees=True)
         with pytest.raises(ValueError, match=r"xs\[1\]"):
             cls().build([1.0, 2.0, 3.0], xs=[0.0, np.nan, 2.0], only_degrees=True)
+        with pytest.raises(ValueError, match="one series"):
+            cls().build(np.zeros((2, 3)), only_degrees=True)
+        with pytest.raises(TypeError, match="array of numbers"):
+            cls().build(["a", "b"], only_degrees=True)
+        assert cls().build([], only_degrees=True).degrees.tolist() == []
     with pytest.raises(ValueError, match="weighted"):
         zemba.NaturalVG(weighted="heavy")
     with pytest.raises(ValueError, match="directed"):
@@ -152,10 +157,10 @@ def test_arrays_handed_out_are_the_callers_own():
             g = cls().build(SERIES["ties"], only_degrees=only)
             first = g.degrees
             counts = lambda: [c.tolist() for c in g.degree_counts]  # noqa: E731
-            want = first.tolist(), g.n_edges, counts()
+            want = first.tolist(), g.n_edges, g.n_vertices, counts()
             first[:] = -1
             assert g.degrees is not g.degrees
             g.degrees[:] = -1
             g.degrees_in[:] = -1
-            assert (g.degrees.tolist(), g.n_edges, counts()) == want
+            assert (g.degrees.tolist(), g.n_edges, g.n_vertices, counts()) == want
             assert g.degrees_in.tolist() == cls().build(SERIES["ties"]).degrees_in.tolist()

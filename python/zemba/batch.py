@@ -99,7 +99,7 @@ def _app_entropy(x, fs, order=2, tolerance=None):
 def _hvg_degrees(x):
     """Horizontal visibility degrees of each channel (core), int64 channels x samples."""
     from . import _core
-    return np.stack([_core.vg_degrees(0, 0, 0, -np.inf, np.inf, row, None, False) for row in x]) if len(x) else \
+    return np.stack([_core.vg_degrees_plain(0, row, False) for row in x]) if len(x) else \
         np.zeros((0, x.shape[-1]), dtype=np.int64)
 
 

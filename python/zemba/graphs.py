@@ -28,7 +28,8 @@ class _VisibilityGraph:
     def __init__(self, directed=None, weighted=None, min_weight=None, max_weight=None):
         self.directed, self.weighted = directed, weighted
         self._g = None
-        if directed is None and weighted is None and min_weight is None and max_weight is None:
+        self._plain = directed is None and weighted is None and min_weight is None and max_weight is None
+        if self._plain:
             # the common graph, without the checks (they cost a third of a
             # call's own time on short series)
             self._direction = self._weight = 0
@@ -48,8 +49,11 @@ class _VisibilityGraph:
         first) and for times that do not increase."""
         args = self._args
         if only_degrees:   # degrees now; in/out degrees computed when first read, from copies
-            d, fresh, y, t = _core.vg_degrees(*args, ts, xs, True)
-            self._g = {"degrees": d, "fresh": fresh, "args": args + (y, t)}
+            if self._plain and xs is None:
+                d, y, t = _core.vg_degrees_plain(self._kind, ts, True)
+            else:
+                d, y, t = _core.vg_degrees(*args, ts, xs, True)
+            self._g = {"degrees": d, "unread": True, "args": args + (y, t)}
         else:
             self._g = _core.vg_graph(*args, ts, xs, False)
         return self
@@ -61,6 +65,17 @@ class _VisibilityGraph:
             raise RuntimeError("the graph was built with only_degrees=True: it has no edge list")
         return self._g
 
+    def _own_degrees(self):
+        """The graph's degrees (not to be handed out): after the first read of
+        ``degrees`` took the array built, made again from the graph's copy of
+        the series."""
+        g = self._built()
+        if "degrees" not in g:
+            return g["in"] + g["out"]
+        if g["degrees"] is None:
+            g["degrees"] = _core.vg_degrees(*g["args"], False)
+        return g["degrees"]
+
     def _directed(self):
         g = self._built()
         if "in" not in g:
@@ -71,13 +86,12 @@ class _VisibilityGraph:
     def n_vertices(self):
         """Number of vertices (samples)."""
         g = self._built()
-        return len(g["degrees"] if "degrees" in g else g["in"])
+        return len(g["args"][5] if "degrees" in g else g["in"])
 
     @property
     def n_edges(self):
         """Number of edges (kept by the weight bounds)."""
-        g = self._built()
-        return int(g["degrees"].sum() // 2 if "degrees" in g else g["in"].sum())
+        return int(self._own_degrees().sum() // 2)
 
     @property
     def edges(self):
@@ -98,12 +112,13 @@ class _VisibilityGraph:
     def degrees(self):
         """Degree of each vertex (int64 array)."""
         g = self._g
-        if g is None or "degrees" not in g:
-            g = self._built()
-            return g["in"] + g["out"]
-        # a new array on every read: the first is the binding's spare copy
-        fresh = g.pop("fresh", None)
-        return fresh if fresh is not None else g["degrees"].copy()
+        if g is not None and g.pop("unread", False):
+            # a new array on every read: the first takes the one built (the
+            # common single read makes no copy)
+            d, g["degrees"] = g["degrees"], None
+            return d
+        d = self._own_degrees()
+        return d if "degrees" not in self._g else d.copy()
 
     @property
     def degrees_in(self):
@@ -118,7 +133,7 @@ class _VisibilityGraph:
     @property
     def degree_counts(self):
         """(ks, counts): the degrees present, ascending, and how many vertices have each."""
-        d = self.degrees
+        d = self._own_degrees()
         counts = np.bincount(d) if len(d) else np.zeros(0, dtype=np.int64)
         ks = np.flatnonzero(counts)
         return ks, counts[ks]
