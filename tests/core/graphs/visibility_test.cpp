@@ -241,6 +241,29 @@ TEST(VisibilityGraphs, LongerSeriesMatchDefinitions) {
         }
 }
 
+TEST(VisibilityGraphs, DeepHorizontalStacksMatchTheDefinition) {
+    // Long descents leave every sample on the walk's stack (each counts an edge
+    // to a later sample it never gets); a rise after them takes off runs deeper
+    // than four at once, and the first half's stack meets the second half's
+    // maxima. Stairs put a level sample at the bottom of each run.
+    for (size_t n : {70, 301, 1030})
+        for (int form = 0; form < 5; ++form) {
+            std::vector<double> y(n);
+            for (size_t k = 0; k < n; ++k) {
+                const double down = double(n - k), up = double(k);
+                switch (form) {
+                    case 0: y[k] = down; break;
+                    case 1: y[k] = up; break;
+                    case 2: y[k] = std::min(down, up); break;                     // valley
+                    case 3: y[k] = k + 1 == n ? 2.0 * double(n) : down; break;   // descent, then a peak
+                    default: y[k] = double((k < n / 2 ? n - k : k) / 2); break;  // stairs down and up
+                }
+            }
+            ASSERT_EQ(coreDegrees(options(ZEMBA_VG_HORIZONTAL), y), zemba_ref::degrees(zemba_ref::horizontalEdges(y), n))
+                << "n " << n << " form " << form;
+        }
+}
+
 TEST(VisibilityGraphs, SampleTimesDecideNaturalEdgesAndWeights) {
     int weight = 1;
     for (int shape = 0; shape < kShapes; ++shape)
