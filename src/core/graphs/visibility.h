@@ -141,18 +141,18 @@ public:
         double* pad = lanes + V::W;
         size_t m = 0;
         if (n) {
-            edgeCopy(pad, -static_cast<ptrdiff_t>(kNear), 2 * kNear + V::W);
+            copyPadded(pad, -static_cast<ptrdiff_t>(kNear), 2 * kNear + V::W, HUGE_VAL);
             for (; m < n && m < kNear; m += V::W) nearEnds<V, false>(pad + kNear + m, m, lanes);
         }
         for (; m + V::W <= n; m += V::W) nearEnds<V, false>(y_ + m, m, lanes);
         if (m < n) {
-            edgeCopy(pad, static_cast<ptrdiff_t>(m - kNear), kNear + V::W);
+            copyPadded(pad, static_cast<ptrdiff_t>(m - kNear), kNear + V::W, HUGE_VAL);
             nearEnds<V, false>(pad + kNear, m, lanes);
         }
         for (m = 0; m + V::W + kNear <= n; m += V::W) nearEnds<V, true>(y_ + m, m, lanes);
         if (m < n) {
             const size_t from = m;
-            edgeCopy(pad, static_cast<ptrdiff_t>(from), 2 * kNear + 2 * V::W);
+            copyPadded(pad, static_cast<ptrdiff_t>(from), 2 * kNear + 2 * V::W, HUGE_VAL);
             for (; m < n; m += V::W) nearEnds<V, true>(pad + (m - from), m, lanes);
         }
         for (m = 0; m < n; ++m) {
@@ -229,15 +229,20 @@ public:
             for (size_t j = a; j < b; j += V::W) {
                 const int live = b - j < V::W ? static_cast<int>(b - j) : V::W;
                 const bool atEnd = j >= body;
-                if (atEnd) padded(j, j + static_cast<size_t>(live), pad);
+                // the lanes' samples and kNear on either side, -inf beyond the
+                // ends (never seen, never steepening a slope)
+                if (atEnd)
+                    copyPadded(pad, static_cast<ptrdiff_t>(j) - static_cast<ptrdiff_t>(kNear),
+                               (static_cast<size_t>(live) + kNear + 7) / 8 * 8 + kNear, -HUGE_VAL);
                 rightBlock<V>(atEnd ? pad + kNear : y_ + j, j, live, atEnd, deg, lanes, tol, seen + (j - a));
             }
             leftCounts<V>(a, b, deg, lanes, seen);
         }
     }
 
-    static constexpr size_t kBorder = 3 * kNear + 16;  // doubles padded() may write
-    static constexpr size_t kEdgePad = 2 * kNear + 16;  // doubles edgeCopy() may write
+    // doubles copyPadded() may write: in the windows, and in the stretches
+    static constexpr size_t kBorder = 3 * kNear + 16;
+    static constexpr size_t kEdgePad = 2 * kNear + 16;
     static constexpr size_t kStrip = 128;
     static constexpr size_t kRow = kStrip + kNear;
     static constexpr size_t kSeen = (kNear - 1) * kRow;
@@ -337,22 +342,11 @@ private:
         }
     }
 
-    // The samples of lanes [j0, j1) near an end of the series (j1 - j0 < kNear
-    // + W) and kNear on either side, -inf beyond the ends (never seen, never
-    // steepening a slope), into pad (kBorder doubles).
-    void padded(size_t j0, size_t j1, double* pad) const {
-        const size_t span = (j1 - j0 + kNear + 7) / 8 * 8 + kNear;
-        for (size_t i = 0; i < span; ++i) {
-            const size_t at = j0 + i - kNear;  // wraps below 0 to huge
-            pad[i] = j0 + i >= kNear && at < n_ ? y_[at] : -HUGE_VAL;
-        }
-    }
-
-    // y[from .. from + count - 1] into buf, +inf outside the series.
-    void edgeCopy(double* buf, ptrdiff_t from, size_t count) const {
+    // y[from .. from + count - 1] into buf, `outside` beyond the series' ends.
+    void copyPadded(double* buf, ptrdiff_t from, size_t count, double outside) const {
         for (size_t i = 0; i < count; ++i) {
             const ptrdiff_t at = from + static_cast<ptrdiff_t>(i);
-            buf[i] = at >= 0 && static_cast<size_t>(at) < n_ ? y_[at] : HUGE_VAL;
+            buf[i] = at >= 0 && static_cast<size_t>(at) < n_ ? y_[at] : outside;
         }
     }
 
