@@ -540,10 +540,11 @@ private:
     // follow() from m past cur for up to kSweep samples, a vector of W at a
     // time (fastDegrees()): a vector whose samples are all clearly hidden (by
     // follow's own test) is passed over whole, and the others are decided one
-    // by one in order as follow() does. Leaves k and cur where follow() goes
-    // on; false when the scan has ended.
-    template <class V, bool Right, class Edge>
-    ZEMBA_KERNEL bool sweep(Index m, Index& k, Index& cur, Index end, Edge& edge) {
+    // by one in order as follow() does, counting each pair seen into
+    // edge.deg without a branch on the outcome. Leaves k and cur where
+    // follow() goes on; false when the scan has ended.
+    template <class V, bool Right>
+    ZEMBA_KERNEL bool sweep(Index m, Index& k, Index& cur, Index end, CountEdge& edge) {
         typedef typename V::vd vd;
         const double ym = y_[m];
         double b = ym - y_[k];
@@ -576,11 +577,18 @@ private:
                 const Index j = first + static_cast<Index>(l);
                 const double aj = ym - y_[j];
                 const double dj = gap<false, Right>(m, j);
-                if (!sees<false, Right, true>(m, j, k, aj, dj, b, dk)) continue;
-                Right ? edge(m, j) : edge(j, m);
-                k = j;
-                b = aj;
-                dk = dj;
+                // sees() without a branch on its outcome (a level sample,
+                // aj = 0, passes the first test)
+                const double p = aj * dk, q = b * dj;
+                bool seen = p < q * (1.0 - kMargin);
+                if (__builtin_expect(!seen && !(p > q * (1.0 + kMargin)), 0))
+                    seen = exactSign<false, Right>(m, j, k) < 0;
+                const size_t one = seen;
+                edge.deg[j] += one;
+                edge.deg[m] += one;
+                k = seen ? j : k;
+                b = seen ? aj : b;
+                dk = seen ? dj : dk;
                 if (b == 0.0) return false;
                 V::broadcast(bv, b);
                 V::broadcast(dkv, dk);
