@@ -461,17 +461,19 @@ private:
     // Whether m sees j past k, the last sample it saw, a = ym - y[j] and b =
     // ym - y[k] being the drops and dj, dk the distances (every sample
     // between them no higher than m): j must drop less per unit of distance.
-    // Decided by the rounded products unless they are within the margin.
+    // Decided by the rounded products unless they are within the margin
+    // (b > 0: with Safe a level sample, a = 0, passes the first test); only
+    // the exact test is a branch.
     template <bool Timed, bool Right, bool Safe>
     __attribute__((always_inline)) bool sees(Index m, Index j, Index k, double a, double dj, double b,
                                              double dk) const {
-        if (a == 0.0) return true;
+        if (!Safe && a == 0.0) return true;
         const double p = a * dk, q = b * dj;
-        if (Safe || (inRange(p) && inRange(q))) {
-            if (p > q * (1.0 + kMargin)) return false;
-            if (p < q * (1.0 - kMargin)) return true;
-        }
-        return exactSign<Timed, Right>(m, j, k) < 0;
+        bool seen = p < q * (1.0 - kMargin);
+        const bool clear = Safe || (inRange(p) && inRange(q));
+        if (__builtin_expect(!clear || (!seen && !(p > q * (1.0 + kMargin))), 0))
+            seen = exactSign<Timed, Right>(m, j, k) < 0;
+        return seen;
     }
 
     // The scan from m on past cur towards end, k being the last sample seen.
@@ -577,12 +579,7 @@ private:
                 const Index j = first + static_cast<Index>(l);
                 const double aj = ym - y_[j];
                 const double dj = gap<false, Right>(m, j);
-                // sees() without a branch on its outcome (a level sample,
-                // aj = 0, passes the first test)
-                const double p = aj * dk, q = b * dj;
-                bool seen = p < q * (1.0 - kMargin);
-                if (__builtin_expect(!seen && !(p > q * (1.0 + kMargin)), 0))
-                    seen = exactSign<false, Right>(m, j, k) < 0;
+                const bool seen = sees<false, Right, true>(m, j, k, aj, dj, b, dk);
                 const size_t one = seen;
                 edge.deg[j] += one;
                 edge.deg[m] += one;
