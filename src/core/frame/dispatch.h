@@ -33,6 +33,12 @@
 //   trunc32(out, v)               toward zero; NaN and beyond int32: INT32_MIN
 //   bits(m)                       bit l = lane l of a compare result m
 //   sum(v)                        the lanes added in lane order
+// and on 2W floats (vf) and 2W int32 (vw), F = 2W lanes in a vector as wide:
+//   load(v, p), store(p, v)       unaligned; floats or int32
+//   min(a, b), max(a, b), abs(v)  as for doubles
+//   bitsF(m)                      bit l = lane l of a compare result m (vw)
+//   widen(lo, hi, m)              lanes 0..W-1 and W..2W-1 of m as int64
+//   toFloat(p, v)                 the W doubles of v rounded to float into p
 //   vd{} is zero; + - * / act lane by lane, and < > <= >= == != give a vi of
 //   -1 (true) or 0, e.g. if (unsigned b = V::bits(q > limit)) ...
 //
@@ -134,6 +140,27 @@ struct LaneOps {
     }
 };
 
+// The float operations shared by every width (VF: 2N floats, VW: 2N int32, VH:
+// N floats).
+template <int N, class VF, class VW, class VH>
+struct FloatLanes {
+    static constexpr int F = 2 * N;
+    typedef VF vf;
+    typedef VW vw;
+    static ZEMBA_KERNEL void load(vf& v, const float* p) { std::memcpy(&v, p, sizeof v); }
+    static ZEMBA_KERNEL void store(float* p, const vf& v) { std::memcpy(p, &v, sizeof v); }
+    static ZEMBA_KERNEL void load(vw& v, const int32_t* p) { std::memcpy(&v, p, sizeof v); }
+    static ZEMBA_KERNEL void store(int32_t* p, const vw& v) { std::memcpy(p, &v, sizeof v); }
+    static ZEMBA_KERNEL void min(vf& a, const vf& b) { a = b < a ? b : a; }
+    static ZEMBA_KERNEL void max(vf& a, const vf& b) { a = a < b ? b : a; }
+    static ZEMBA_KERNEL void abs(vf& v) { v = reinterpret_cast<vf>(reinterpret_cast<vw>(v) & (vw{} + INT32_MAX)); }
+    template <class D>
+    static ZEMBA_KERNEL void toFloat(float* p, const D& v) {
+        const VH h = __builtin_convertvector(v, VH);
+        std::memcpy(p, &h, sizeof h);
+    }
+};
+
 template <int W>
 struct Ops;
 
@@ -141,10 +168,34 @@ struct Ops;
 typedef double vd2 __attribute__((vector_size(16)));
 typedef int64_t vi2 __attribute__((vector_size(16)));
 typedef int32_t vi32x2 __attribute__((vector_size(8)));
+typedef int32_t vi32x4 __attribute__((vector_size(16)));
+typedef int32_t vi32x8 __attribute__((vector_size(32)));
+typedef int32_t vi32x16 __attribute__((vector_size(64)));
+typedef float vf2 __attribute__((vector_size(8)));
+typedef float vf4 __attribute__((vector_size(16)));
+typedef float vf8 __attribute__((vector_size(32)));
+typedef float vf16 __attribute__((vector_size(64)));
 
 template <>
-struct Ops<2> : LaneOps<2, vd2, vi2, vi32x2> {
+struct Ops<2> : LaneOps<2, vd2, vi2, vi32x2>, FloatLanes<2, vf4, vi32x4, vf2> {
     static constexpr Isa kIsa = Isa::sse2;
+    using FloatLanes::abs;
+    using FloatLanes::load;
+    using FloatLanes::max;
+    using FloatLanes::min;
+    using FloatLanes::store;
+    using LaneOps::abs;
+    using LaneOps::load;
+    using LaneOps::max;
+    using LaneOps::min;
+    using LaneOps::store;
+    static ZEMBA_KERNEL unsigned bitsF(const vw& m) {
+        return static_cast<unsigned>(_mm_movemask_ps(reinterpret_cast<__m128>(m)));
+    }
+    static ZEMBA_KERNEL void widen(vi& lo, vi& hi, const vw& m) {
+        lo = vi{m[0], m[1]};
+        hi = vi{m[2], m[3]};
+    }
     // x in every lane (built from two lanes: a wider vector built lane by lane
     // in a function compiled for SSE2 would be written piecewise).
     static ZEMBA_KERNEL void broadcast(vd& v, double x) { v = vd{x, x}; }
@@ -169,7 +220,6 @@ struct Ops<2> : LaneOps<2, vd2, vi2, vi32x2> {
 // ---- four lanes: AVX2 ----
 typedef double vd4 __attribute__((vector_size(32)));
 typedef int64_t vi4 __attribute__((vector_size(32)));
-typedef int32_t vi32x4 __attribute__((vector_size(16)));
 
 // Lane-by-lane forms of the wider operations (other compilers).
 template <class O>
@@ -183,6 +233,11 @@ struct PortableLanes {
     static ZEMBA_KERNEL unsigned bits(const vi& m) {
         unsigned b = 0;
         for (int l = 0; l < O::W; ++l) b |= static_cast<unsigned>(m[l] & 1) << l;
+        return b;
+    }
+    static ZEMBA_KERNEL unsigned bitsF(const typename O::vw& m) {
+        unsigned b = 0;
+        for (int l = 0; l < O::F; ++l) b |= static_cast<unsigned>(m[l] & 1) << l;
         return b;
     }
     static ZEMBA_KERNEL void floor(vd& v) {
@@ -202,8 +257,22 @@ struct PortableLanes {
 };
 
 template <>
-struct Ops<4> : LaneOps<4, vd4, vi4, vi32x4> {
+struct Ops<4> : LaneOps<4, vd4, vi4, vi32x4>, FloatLanes<4, vf8, vi32x8, vf4> {
     static constexpr Isa kIsa = Isa::avx2;
+    using FloatLanes::abs;
+    using FloatLanes::load;
+    using FloatLanes::max;
+    using FloatLanes::min;
+    using FloatLanes::store;
+    using LaneOps::abs;
+    using LaneOps::load;
+    using LaneOps::max;
+    using LaneOps::min;
+    using LaneOps::store;
+    static ZEMBA_KERNEL void widen(vi& lo, vi& hi, const vw& m) {
+        lo = __builtin_convertvector(__builtin_shufflevector(m, m, 0, 1, 2, 3), vi);
+        hi = __builtin_convertvector(__builtin_shufflevector(m, m, 4, 5, 6, 7), vi);
+    }
     static ZEMBA_KERNEL void broadcast(vd& v, double x) { v = __builtin_shufflevector(vd2{x, x}, vd2{x, x}, 0, 0, 0, 0); }
     static ZEMBA_KERNEL void iota(vd& v) { v = vd{0.0, 1.0, 2.0, 3.0}; }
 #if ZEMBA_LANES_ASM
@@ -214,12 +283,18 @@ struct Ops<4> : LaneOps<4, vd4, vi4, vi32x4> {
         asm("vmovmskpd %1, %0" : "=r"(b) : "v"(m));
         return b;
     }
+    static ZEMBA_KERNEL unsigned bitsF(const vw& m) {
+        unsigned b;
+        asm("vmovmskps %1, %0" : "=r"(b) : "v"(m));
+        return b;
+    }
     static ZEMBA_KERNEL void floor(vd& v) { asm("vroundpd $1, %0, %0" : "+v"(v)); }
     static ZEMBA_KERNEL void trunc32(vi32& out, const vd& v) { asm("vcvttpd2dq %1, %0" : "=v"(out) : "v"(v)); }
 #else
     static ZEMBA_KERNEL void stream(double* p, const vd& v) { PortableLanes<Ops>::stream(p, v); }
     static ZEMBA_KERNEL void sqrt(vd& v) { PortableLanes<Ops>::sqrt(v); }
     static ZEMBA_KERNEL unsigned bits(const vi& m) { return PortableLanes<Ops>::bits(m); }
+    static ZEMBA_KERNEL unsigned bitsF(const vw& m) { return PortableLanes<Ops>::bitsF(m); }
     static ZEMBA_KERNEL void floor(vd& v) { PortableLanes<Ops>::floor(v); }
     static ZEMBA_KERNEL void trunc32(vi32& out, const vd& v) { PortableLanes<Ops>::trunc32(out, v); }
 #endif
@@ -228,11 +303,24 @@ struct Ops<4> : LaneOps<4, vd4, vi4, vi32x4> {
 // ---- eight lanes: AVX-512 ----
 typedef double vd8 __attribute__((vector_size(64)));
 typedef int64_t vi8 __attribute__((vector_size(64)));
-typedef int32_t vi32x8 __attribute__((vector_size(32)));
 
 template <>
-struct Ops<8> : LaneOps<8, vd8, vi8, vi32x8> {
+struct Ops<8> : LaneOps<8, vd8, vi8, vi32x8>, FloatLanes<8, vf16, vi32x16, vf8> {
     static constexpr Isa kIsa = Isa::avx512;
+    using FloatLanes::abs;
+    using FloatLanes::load;
+    using FloatLanes::max;
+    using FloatLanes::min;
+    using FloatLanes::store;
+    using LaneOps::abs;
+    using LaneOps::load;
+    using LaneOps::max;
+    using LaneOps::min;
+    using LaneOps::store;
+    static ZEMBA_KERNEL void widen(vi& lo, vi& hi, const vw& m) {
+        lo = __builtin_convertvector(__builtin_shufflevector(m, m, 0, 1, 2, 3, 4, 5, 6, 7), vi);
+        hi = __builtin_convertvector(__builtin_shufflevector(m, m, 8, 9, 10, 11, 12, 13, 14, 15), vi);
+    }
     static ZEMBA_KERNEL void iota(vd& v) { v = vd{0.0, 1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 7.0}; }
 #if ZEMBA_LANES_ASM
     // (from two lanes GCC goes through memory here: a stalled reload per call)
@@ -244,6 +332,11 @@ struct Ops<8> : LaneOps<8, vd8, vi8, vi32x8> {
         asm("vpmovq2m %1, %0" : "=Yk"(k) : "v"(m));
         return k;
     }
+    static ZEMBA_KERNEL unsigned bitsF(const vw& m) {
+        uint16_t k;
+        asm("vpmovd2m %1, %0" : "=Yk"(k) : "v"(m));
+        return k;
+    }
     static ZEMBA_KERNEL void floor(vd& v) { asm("vrndscalepd $1, %0, %0" : "+v"(v)); }
     static ZEMBA_KERNEL void trunc32(vi32& out, const vd& v) { asm("vcvttpd2dq %1, %0" : "=v"(out) : "v"(v)); }
 #else
@@ -251,6 +344,7 @@ struct Ops<8> : LaneOps<8, vd8, vi8, vi32x8> {
     static ZEMBA_KERNEL void stream(double* p, const vd& v) { PortableLanes<Ops>::stream(p, v); }
     static ZEMBA_KERNEL void sqrt(vd& v) { PortableLanes<Ops>::sqrt(v); }
     static ZEMBA_KERNEL unsigned bits(const vi& m) { return PortableLanes<Ops>::bits(m); }
+    static ZEMBA_KERNEL unsigned bitsF(const vw& m) { return PortableLanes<Ops>::bitsF(m); }
     static ZEMBA_KERNEL void floor(vd& v) { PortableLanes<Ops>::floor(v); }
     static ZEMBA_KERNEL void trunc32(vi32& out, const vd& v) { PortableLanes<Ops>::trunc32(out, v); }
 #endif

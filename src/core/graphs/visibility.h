@@ -114,12 +114,16 @@ class Natural {
 public:
     Natural(const double* y, const double* t, size_t n) : y_(y), t_(t), n_(n) {}
 
-    // Sets up the stretches; false when out of memory.
-    bool build() {
-        block_ = scratch<Index>(2 * n_ + 8);  // room for a vector's lanes past the end
+    // Sets up the stretches, with room for `floats` floats after them (one
+    // block: storage that two blocks would return to the system between
+    // calls); false when out of memory.
+    bool build(size_t floats = 0) {
+        const size_t ends = 2 * n_ + 8;  // room for a vector's lanes past the end
+        block_ = scratch<Index>(ends + (floats * sizeof(float) + sizeof(Index) - 1) / sizeof(Index));
         if (!block_) return false;
         lo_ = block_.get();
         hi_ = lo_ + n_;
+        floats_ = reinterpret_cast<float*>(lo_ + ends);
         range_ = exact::rangeOf(y_, n_);
         mode_ = exact::chooseMode(range_, t_, n_);
         double lanes[8 + kEdgePad];
@@ -206,42 +210,33 @@ public:
     // vector of neighbouring samples at a time; a pair seen counts for both
     // ends, the right end's share gathered a strip of kStrip samples at a
     // time from a table of the pairs seen, by distance. A sample whose
-    // stretch reaches past its window scans on from there. In the vectors a
-    // slope is (y[j+d] - y[j]) times the rounded 1/d, within 3.01 units in the
-    // last place of the quotient; when two slopes compared differ by no more
-    // than a tolerance above both their errors, the sample's window is decided
-    // again exactly. lanes: 3 x V::W + kBorder doubles; seen: kSeen int64.
+    // stretch reaches past its window scans on from there. The vectors work
+    // on a float copy (floatCopy()), where a slope is the difference times
+    // the rounded 1/d, within 2^-20 of the exact slope of the centred and
+    // scaled values; when two slopes compared differ by no more than kTolF,
+    // the sample's window is decided again exactly. The copy goes in the room
+    // for n + kFloatPad floats asked of build(); lanes: kLanes doubles; seen:
+    // kSeen int32.
     template <class V>
-    ZEMBA_KERNEL void degreesNear(size_t* deg, double* lanes, int64_t* seen) {
+    ZEMBA_KERNEL void degreesNear(size_t* deg, double* lanes, int32_t* seen) {
         const size_t n = n_;
+        float* fy = floats_;
         std::fill(deg, deg + n, size_t{0});
-        typename V::vd tol;  // every slope in the windows is below 2^(hi+1) in magnitude
-        V::broadcast(tol, std::ldexp(4.0 * kMargin, range_.hi + 1));
-        // blocks from `body` on reach past the end: their samples come from a
-        // padded copy
-        const size_t body = n >= kNear + V::W ? (n - kNear) / V::W * V::W : 0;
-        double* pad = lanes + 3 * V::W;
-        for (size_t d = 2; d <= kNear; ++d) std::fill(row(seen, d), row(seen, d) + kNear, int64_t{0});
+        floatCopy<V>(fy);
+        for (size_t d = 2; d <= kNear; ++d) std::fill(row(seen, d), row(seen, d) + kNear, int32_t{0});
         for (size_t a = 0; a < n; a += kStrip) {
             if (a)  // pairs from the last strip's samples to this one's first
                 for (size_t d = 2; d <= kNear; ++d) std::copy(row(seen, d) + kStrip, row(seen, d) + kStrip + d, row(seen, d));
             const size_t b = n - a < kStrip ? n : a + kStrip;
-            for (size_t j = a; j < b; j += V::W) {
-                const int live = b - j < V::W ? static_cast<int>(b - j) : V::W;
-                const bool atEnd = j >= body;
-                // the lanes' samples and kNear on either side, -inf beyond the
-                // ends (never seen, never steepening a slope)
-                if (atEnd)
-                    copyPadded(pad, static_cast<ptrdiff_t>(j) - static_cast<ptrdiff_t>(kNear),
-                               (static_cast<size_t>(live) + kNear + 7) / 8 * 8 + kNear, -HUGE_VAL);
-                rightBlock<V>(atEnd ? pad + kNear : y_ + j, j, live, atEnd, deg, lanes, tol, seen + (j - a));
-            }
+            for (size_t j = a; j < b; j += V::F) rightBlock<V>(fy + j, j, b, deg, lanes, seen + (j - a));
             leftCounts<V>(a, b, deg, lanes, seen);
         }
     }
 
-    // doubles copyPadded() may write: in the windows, and in the stretches
-    static constexpr size_t kBorder = 3 * kNear + 16;
+    // floats past the end of the copy, doubles of working memory
+    static constexpr size_t kFloatPad = kNear + 16;
+    static constexpr size_t kLanes = 16;
+    // doubles copyPadded() may write in the stretches
     static constexpr size_t kEdgePad = 2 * kNear + 16;
     static constexpr size_t kStrip = 128;
     static constexpr size_t kRow = kStrip + kNear;
@@ -249,37 +244,89 @@ public:
 
 private:
     static constexpr Index kFar = ~Index{0};  // a stretch end not yet found
+    static constexpr float kTolF = 0x1p-18f;
 
     // Row d (2 to kNear) of the table of pairs seen: entry i is -1 when sample
     // a + i - d sees a + i (a: the strip's first sample; i < d: from the strip
     // before). Neighbours always see each other.
-    static int64_t* row(int64_t* seen, size_t d) { return seen + (d - 2) * kRow; }
+    static int32_t* row(int32_t* seen, size_t d) { return seen + (d - 2) * kRow; }
 
-    // The right windows of lanes j .. j + live - 1, their samples at p[0..]
-    // (p[0] to p[W - 1 + kNear] readable; atEnd: a padded copy): counts into
-    // deg, the pairs seen into the table (at: its columns for j), close calls
+    // fy[i] = float((y[i] - c) * 2^-h) for the mid-range c and the least h
+    // with every |y[i] - c| < 2^h, then -inf past the end. The map keeps the
+    // order of the samples (ties stay ties; a float strictly above another
+    // comes from a larger double), and each float is within 2^-24 + 2^-53 of
+    // its exact scaled value, so a slope between two of them within 2^-22 and
+    // a difference of two slopes within 2^-20: far below kTolF.
+    template <class V>
+    ZEMBA_KERNEL void floatCopy(float* fy) const {
+        typedef typename V::vd vd;
+        const size_t n = n_;
+        const size_t whole = n / V::W * V::W;
+        double lo = y_[0], hi = y_[0];
+        if (whole) {
+            vd vlo, vhi, v;
+            V::load(vlo, y_);
+            vhi = vlo;
+            for (size_t i = V::W; i < whole; i += V::W) {
+                V::load(v, y_ + i);
+                V::min(vlo, v);
+                V::max(vhi, v);
+            }
+            for (int l = 0; l < V::W; ++l) {
+                lo = vlo[l] < lo ? vlo[l] : lo;
+                hi = vhi[l] > hi ? vhi[l] : hi;
+            }
+        }
+        for (size_t i = whole; i < n; ++i) {
+            lo = y_[i] < lo ? y_[i] : lo;
+            hi = y_[i] > hi ? y_[i] : hi;
+        }
+        const double c = lo + (hi - lo) * 0.5;
+        const double r = hi - c > c - lo ? hi - c : c - lo;
+        const double scale = r > 0.0 ? std::ldexp(1.0, -(std::ilogb(r) + 1)) : 1.0;
+        vd vc, vs, v;
+        V::broadcast(vc, c);
+        V::broadcast(vs, scale);
+        for (size_t i = 0; i < whole; i += V::W) {
+            V::load(v, y_ + i);
+            v = (v - vc) * vs;
+            V::toFloat(fy + i, v);
+        }
+        for (size_t i = whole; i < n; ++i) fy[i] = static_cast<float>((y_[i] - c) * scale);
+        std::fill(fy + n, fy + n + kFloatPad, -HUGE_VALF);
+    }
+
+    // The right windows of the F samples from j (their floats at p[0..], the
+    // strip ending at b; lanes from b on are not counted): counts into deg,
+    // the pairs seen into the table (at: its columns for j), close calls
     // decided again exactly, scans on past the windows where needed.
     template <class V>
-    ZEMBA_KERNEL void rightBlock(const double* p, size_t j, int live, bool atEnd, size_t* deg, double* lanes,
-                                 const typename V::vd& tol, int64_t* at) {
-        typedef typename V::vd vd;
+    ZEMBA_KERNEL void rightBlock(const float* p, size_t j, size_t b, size_t* deg, double* lanes, int32_t* at) {
+        typedef typename V::vf vf;
+        typedef typename V::vw vw;
         typedef typename V::vi vi;
         CountEdge edge{deg};
-        vd yj, top, last, close = vd{} + HUGE_VAL;
-        vi count = vi{};
+        vf yj, top, last, close = vf{} + HUGE_VALF;
+        vw count = vw{};
         V::load(yj, p);
         side<V>(p, yj, count, close, top, last, at);
+        const int live = b - j < static_cast<size_t>(V::F) ? static_cast<int>(b - j) : V::F;
         const unsigned liveBits = (1u << live) - 1;
         // Lanes to look at again: a close call, or a stretch that may reach
         // past the window (no sample within it higher than j's).
-        const unsigned again = V::bits(close <= tol) & liveBits;
-        unsigned look = again | (V::bits(top <= vd{}) & liveBits);
-        int64_t* counts = reinterpret_cast<int64_t*>(lanes + 2 * V::W);
-        if (!atEnd) {
-            vi d;
+        const unsigned again = V::bitsF(close <= vf{} + kTolF) & liveBits;
+        unsigned look = again | (V::bitsF(top <= vf{}) & liveBits);
+        int32_t* counts = reinterpret_cast<int32_t*>(lanes);
+        float* far = reinterpret_cast<float*>(lanes + V::W);
+        if (j + V::F < n_) {
+            vi lo, hi, d;
+            V::widen(lo, hi, count);
             V::load(d, reinterpret_cast<const int64_t*>(deg + j));
-            d = d - count;
+            d = d - lo;
             V::store(reinterpret_cast<int64_t*>(deg + j), d);
+            V::load(d, reinterpret_cast<const int64_t*>(deg + j + V::W));
+            d = d - hi;
+            V::store(reinterpret_cast<int64_t*>(deg + j + V::W), d);
             if (!look) return;
             V::store(counts, count);
         } else {
@@ -288,20 +335,21 @@ private:
             V::store(counts, count);
             for (int l = 0; l < live; ++l) {
                 counts[l] += j + l == n_ - 1;
-                deg[j + l] += static_cast<size_t>(-counts[l]);
+                deg[j + l] += static_cast<size_t>(-static_cast<int64_t>(counts[l]));
             }
             if (!look) return;
         }
-        V::store(lanes, last);
+        V::store(far, last);
         for (; look; look &= look - 1) {
             const int l = __builtin_ctz(look);
             const Index m = static_cast<Index>(j + l);
-            size_t far = static_cast<size_t>(lanes[l]);
+            size_t reach = static_cast<size_t>(far[l]);
             if (again >> l & 1) {
                 for (size_t d = 2; d <= kNear; ++d) row(at, d)[d + l] = 0;
-                deg[m] += counts[l] + nearExact(m, far, [&](size_t d) { row(at, d)[d + l] = -1; });
+                deg[m] += static_cast<size_t>(static_cast<int64_t>(counts[l])) +
+                          nearExact(m, reach, [&](size_t d) { row(at, d)[d + l] = -1; });
             }
-            fartherSide<V, true>(m, far, edge);
+            fartherSide<V, true>(m, reach, edge);
         }
     }
 
@@ -309,28 +357,33 @@ private:
     // into deg; then the scans on to the left where a stretch reaches past
     // the window.
     template <class V>
-    ZEMBA_KERNEL void leftCounts(size_t a, size_t b, size_t* deg, double* lanes, int64_t* seen) {
+    ZEMBA_KERNEL void leftCounts(size_t a, size_t b, size_t* deg, double* lanes, int32_t* seen) {
+        typedef typename V::vw vw;
         typedef typename V::vi vi;
         CountEdge edge{deg};
-        int64_t* counts = reinterpret_cast<int64_t*>(lanes + 2 * V::W);
-        for (size_t t = a; t < b; t += V::W) {
-            vi count = vi{} - 1;  // the neighbour on the left (the first sample has none)
+        int32_t* counts = reinterpret_cast<int32_t*>(lanes);
+        for (size_t t = a; t < b; t += V::F) {
+            vw count = vw{} - 1;  // the neighbour on the left (the first sample has none)
 #pragma GCC unroll 16
             for (int d = 2; d <= static_cast<int>(kNear); ++d) {
-                vi s;
+                vw s;
                 V::load(s, row(seen, static_cast<size_t>(d)) + (t - a));
                 count = count + s;
             }
-            const int live = b - t < V::W ? static_cast<int>(b - t) : V::W;
-            if (live == V::W && t) {
-                vi d;
+            const int live = b - t < static_cast<size_t>(V::F) ? static_cast<int>(b - t) : V::F;
+            if (live == V::F && t) {
+                vi lo, hi, d;
+                V::widen(lo, hi, count);
                 V::load(d, reinterpret_cast<const int64_t*>(deg + t));
-                d = d - count;
+                d = d - lo;
                 V::store(reinterpret_cast<int64_t*>(deg + t), d);
+                V::load(d, reinterpret_cast<const int64_t*>(deg + t + V::W));
+                d = d - hi;
+                V::store(reinterpret_cast<int64_t*>(deg + t + V::W), d);
             } else {
                 V::store(counts, count);
                 counts[0] += t == 0;
-                for (int l = 0; l < live; ++l) deg[t + l] += static_cast<size_t>(-counts[l]);
+                for (int l = 0; l < live; ++l) deg[t + l] += static_cast<size_t>(-static_cast<int64_t>(counts[l]));
             }
             for (int l = 0; l < live; ++l) {
                 const Index m = static_cast<Index>(t + l);
@@ -393,30 +446,31 @@ private:
         }
     }
 
-    // The right windows of W samples from p: count less one per sample seen
-    // (compare results are -1), close the smallest difference between two
-    // slopes compared, top the steepest slope, last the farthest distance
-    // seen; the pairs seen into the table (at: the columns of the first lane;
-    // lanes past the end of the series write columns no sample reads).
+    // The right windows of F samples from p (floats, kNear more readable):
+    // count less one per sample seen (compare results are -1), close the
+    // smallest difference between two slopes compared, top the steepest
+    // slope, last the farthest distance seen; the pairs seen into the table
+    // (at: the columns of the first lane; lanes past the end of the series
+    // write columns no sample reads).
     template <class V>
-    static ZEMBA_KERNEL void side(const double* p, const typename V::vd& yj, typename V::vi& count,
-                                  typename V::vd& close, typename V::vd& top, typename V::vd& last, int64_t* at) {
-        typedef typename V::vd vd;
-        typedef typename V::vi vi;
+    static ZEMBA_KERNEL void side(const float* p, const typename V::vf& yj, typename V::vw& count,
+                                  typename V::vf& close, typename V::vf& top, typename V::vf& last, int32_t* at) {
+        typedef typename V::vf vf;
+        typedef typename V::vw vw;
         V::load(top, p + 1);
         top = top - yj;
-        last = vd{} + 1.0;
+        last = vf{} + 1.0f;
         count = count - 1;
 #pragma GCC unroll 16
         for (int d = 2; d <= static_cast<int>(kNear); ++d) {
-            vd s, diff;
+            vf s, diff;
             V::load(s, p + d);
-            s = (s - yj) * (vd{} + 1.0 / d);
+            s = (s - yj) * (vf{} + 1.0f / static_cast<float>(d));
             diff = s - top;
-            const vi seen = diff > vd{};
+            const vw seen = diff > vf{};
             count = count + seen;
             V::store(row(at, static_cast<size_t>(d)) + d, seen);
-            last = seen ? vd{} + static_cast<double>(d) : last;
+            last = seen ? vf{} + static_cast<float>(d) : last;
             V::abs(diff);
             V::min(close, diff);
             V::max(top, s);
@@ -612,6 +666,7 @@ private:
     std::unique_ptr<Index[]> block_;
     Index* lo_ = nullptr;
     Index* hi_ = nullptr;
+    float* floats_ = nullptr;  // the room asked of build()
 };
 
 // ---- both graphs ----------------------------------------------------------------
@@ -668,7 +723,7 @@ struct Stretches {
 template <class Index>
 struct NearDegrees {
     template <class V>
-    static ZEMBA_KERNEL void run(Natural<Index>& nat, size_t* deg, double* lanes, int64_t* seen) {
+    static ZEMBA_KERNEL void run(Natural<Index>& nat, size_t* deg, double* lanes, int32_t* seen) {
         nat.template degreesNear<V>(deg, lanes, seen);
     }
 };
@@ -680,13 +735,14 @@ inline int naturalDegrees(const Graph& g, size_t* deg) {
         auto run = [&](auto tag) -> int {
             using Index = decltype(tag);
             Natural<Index> nat(g.y, g.t, n);
-            if (!nat.build()) return ZEMBA_E_NO_MEMORY;
             // the windows for 32-bit indices only (one copy of their code
             // per width); longer series take the scans from every sample
-            if constexpr (sizeof(Index) == 4) {
+            constexpr bool windows = sizeof(Index) == 4;
+            if (!nat.build(windows && !g.t ? n + Natural<Index>::kFloatPad : 0)) return ZEMBA_E_NO_MEMORY;
+            if constexpr (windows) {
                 if (nat.fastDegrees()) {
-                    double lanes[3 * 8 + Natural<Index>::kBorder];
-                    int64_t seen[Natural<Index>::kSeen];
+                    double lanes[Natural<Index>::kLanes];
+                    int32_t seen[Natural<Index>::kSeen];
                     dispatch<NearDegrees<Index>>(nat, deg, lanes, seen);
                     return ZEMBA_OK;
                 }

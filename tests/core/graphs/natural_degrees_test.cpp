@@ -195,3 +195,29 @@ TEST(NaturalDegrees, SlopesRoundingWouldOrderWronglyAreDecidedExactlyAtAnyScale)
         ASSERT_EQ(degrees(y), zemba_ref::degrees(zemba_ref::naturalEdges(y, {}), y.size())) << offset;
     }
 }
+
+TEST(NaturalDegrees, SamplesAlikeInSinglePrecisionAreDecidedExactly) {
+    // The windows compare slopes of a single-precision copy of the series,
+    // centred and scaled by its range. Samples that differ only far below
+    // that range's single-precision resolution all round alike there, so the
+    // order between them and every slope comparison among them must come
+    // from the exact decision: values 1 + k 2^-40 between samples at 0 and 2;
+    // tiny noise between huge peaks and troughs; and the same with a DC offset
+    // that dwarfs the noise but not the peaks.
+    std::mt19937_64 g(17);
+    for (int trial = 0; trial < 9; ++trial) {
+        std::vector<double> y(260);
+        for (size_t i = 0; i < y.size(); ++i) {
+            const double k = double(g() % 8);
+            switch (trial % 3) {
+                case 0: y[i] = 1.0 + std::ldexp(k, -40); break;
+                case 1: y[i] = (k - 3.5) * 1e-100; break;
+                default: y[i] = 1e6 + std::ldexp(k, -20); break;
+            }
+        }
+        const double peak = trial % 3 == 1 ? 1e100 : trial % 3 == 0 ? 1.0 : 1.0e3;
+        for (size_t i = 5 + g() % 20; i < y.size(); i += 9 + g() % 30)
+            y[i] = (trial % 3 == 0 ? 1.0 : trial % 3 == 1 ? 0.0 : 1e6) + (g() % 2 ? peak : -peak);
+        ASSERT_EQ(degrees(y), zemba_ref::degrees(zemba_ref::naturalEdges(y, {}), y.size())) << trial;
+    }
+}
