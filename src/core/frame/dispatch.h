@@ -33,7 +33,8 @@
 //   trunc32(out, v)               toward zero; NaN and beyond int32: INT32_MIN
 //   bits(m)                       bit l = lane l of a compare result m
 //   sum(v)                        the lanes added in lane order
-// and on 2W floats (vf) and 2W int32 (vw), F = 2W lanes in a vector as wide:
+// and on 2W floats (vf) and 2W int32 (vw, what compares of vf give), F = 2W lanes in a vector as
+// wide:
 //   load(v, p), store(p, v)       unaligned; floats or int32
 //   min(a, b), max(a, b), abs(v)  as for doubles
 //   bitsF(m)                      bit l = lane l of a compare result m (vw)
@@ -102,13 +103,17 @@ Isa isa();
 Isa capIsa(Isa best, const char* cap);
 
 // Operations shared by every width. D and I are W-lane vectors of double and
-// int64 (compare results: all ones or zero per lane), I32 of int32.
-template <int N, class D, class I, class I32>
+// int64 (compare results: all ones or zero per lane), I32 of int32; VF and VW
+// 2W-lane vectors of float and int32 (as wide as D), VH W floats.
+template <int N, class D, class I, class I32, class VF, class VW, class VH>
 struct LaneOps {
     static constexpr int W = N;
+    static constexpr int F = 2 * N;
     typedef D vd;
     typedef I vi;
     typedef I32 vi32;
+    typedef VF vf;
+    typedef VW vw;
 
     // Unaligned load and store of W doubles.
     static ZEMBA_KERNEL void load(vd& v, const double* p) { std::memcpy(&v, p, sizeof v); }
@@ -127,6 +132,18 @@ struct LaneOps {
     static ZEMBA_KERNEL void abs(vd& v) {
         v = reinterpret_cast<vd>(reinterpret_cast<vi>(v) & (vi{} + INT64_MAX));
     }
+    // The same on float and int32 lanes, and W doubles rounded to float.
+    static ZEMBA_KERNEL void load(vf& v, const float* p) { std::memcpy(&v, p, sizeof v); }
+    static ZEMBA_KERNEL void store(float* p, const vf& v) { std::memcpy(p, &v, sizeof v); }
+    static ZEMBA_KERNEL void load(vw& v, const int32_t* p) { std::memcpy(&v, p, sizeof v); }
+    static ZEMBA_KERNEL void store(int32_t* p, const vw& v) { std::memcpy(p, &v, sizeof v); }
+    static ZEMBA_KERNEL void min(vf& a, const vf& b) { a = b < a ? b : a; }
+    static ZEMBA_KERNEL void max(vf& a, const vf& b) { a = a < b ? b : a; }
+    static ZEMBA_KERNEL void abs(vf& v) { v = reinterpret_cast<vf>(reinterpret_cast<vw>(v) & (vw{} + INT32_MAX)); }
+    static ZEMBA_KERNEL void toFloat(float* p, const vd& v) {
+        const VH h = __builtin_convertvector(v, VH);
+        std::memcpy(p, &h, sizeof h);
+    }
     // Lane sums of a double and an int64 vector, in lane order.
     static ZEMBA_KERNEL double sum(const vd& v) {
         double s = v[0];
@@ -137,27 +154,6 @@ struct LaneOps {
         int64_t s = 0;
         for (int l = 0; l < W; ++l) s += v[l];
         return s;
-    }
-};
-
-// The float operations shared by every width (VF: 2N floats, VW: 2N int32, VH:
-// N floats).
-template <int N, class VF, class VW, class VH>
-struct FloatLanes {
-    static constexpr int F = 2 * N;
-    typedef VF vf;
-    typedef VW vw;
-    static ZEMBA_KERNEL void load(vf& v, const float* p) { std::memcpy(&v, p, sizeof v); }
-    static ZEMBA_KERNEL void store(float* p, const vf& v) { std::memcpy(p, &v, sizeof v); }
-    static ZEMBA_KERNEL void load(vw& v, const int32_t* p) { std::memcpy(&v, p, sizeof v); }
-    static ZEMBA_KERNEL void store(int32_t* p, const vw& v) { std::memcpy(p, &v, sizeof v); }
-    static ZEMBA_KERNEL void min(vf& a, const vf& b) { a = b < a ? b : a; }
-    static ZEMBA_KERNEL void max(vf& a, const vf& b) { a = a < b ? b : a; }
-    static ZEMBA_KERNEL void abs(vf& v) { v = reinterpret_cast<vf>(reinterpret_cast<vw>(v) & (vw{} + INT32_MAX)); }
-    template <class D>
-    static ZEMBA_KERNEL void toFloat(float* p, const D& v) {
-        const VH h = __builtin_convertvector(v, VH);
-        std::memcpy(p, &h, sizeof h);
     }
 };
 
@@ -177,18 +173,8 @@ typedef float vf8 __attribute__((vector_size(32)));
 typedef float vf16 __attribute__((vector_size(64)));
 
 template <>
-struct Ops<2> : LaneOps<2, vd2, vi2, vi32x2>, FloatLanes<2, vf4, vi32x4, vf2> {
+struct Ops<2> : LaneOps<2, vd2, vi2, vi32x2, vf4, vi32x4, vf2> {
     static constexpr Isa kIsa = Isa::sse2;
-    using FloatLanes::abs;
-    using FloatLanes::load;
-    using FloatLanes::max;
-    using FloatLanes::min;
-    using FloatLanes::store;
-    using LaneOps::abs;
-    using LaneOps::load;
-    using LaneOps::max;
-    using LaneOps::min;
-    using LaneOps::store;
     static ZEMBA_KERNEL unsigned bitsF(const vw& m) {
         return static_cast<unsigned>(_mm_movemask_ps(reinterpret_cast<__m128>(m)));
     }
@@ -257,18 +243,8 @@ struct PortableLanes {
 };
 
 template <>
-struct Ops<4> : LaneOps<4, vd4, vi4, vi32x4>, FloatLanes<4, vf8, vi32x8, vf4> {
+struct Ops<4> : LaneOps<4, vd4, vi4, vi32x4, vf8, vi32x8, vf4> {
     static constexpr Isa kIsa = Isa::avx2;
-    using FloatLanes::abs;
-    using FloatLanes::load;
-    using FloatLanes::max;
-    using FloatLanes::min;
-    using FloatLanes::store;
-    using LaneOps::abs;
-    using LaneOps::load;
-    using LaneOps::max;
-    using LaneOps::min;
-    using LaneOps::store;
     static ZEMBA_KERNEL void widen(vi& lo, vi& hi, const vw& m) {
         lo = __builtin_convertvector(__builtin_shufflevector(m, m, 0, 1, 2, 3), vi);
         hi = __builtin_convertvector(__builtin_shufflevector(m, m, 4, 5, 6, 7), vi);
@@ -305,18 +281,8 @@ typedef double vd8 __attribute__((vector_size(64)));
 typedef int64_t vi8 __attribute__((vector_size(64)));
 
 template <>
-struct Ops<8> : LaneOps<8, vd8, vi8, vi32x8>, FloatLanes<8, vf16, vi32x16, vf8> {
+struct Ops<8> : LaneOps<8, vd8, vi8, vi32x8, vf16, vi32x16, vf8> {
     static constexpr Isa kIsa = Isa::avx512;
-    using FloatLanes::abs;
-    using FloatLanes::load;
-    using FloatLanes::max;
-    using FloatLanes::min;
-    using FloatLanes::store;
-    using LaneOps::abs;
-    using LaneOps::load;
-    using LaneOps::max;
-    using LaneOps::min;
-    using LaneOps::store;
     static ZEMBA_KERNEL void widen(vi& lo, vi& hi, const vw& m) {
         lo = __builtin_convertvector(__builtin_shufflevector(m, m, 0, 1, 2, 3, 4, 5, 6, 7), vi);
         hi = __builtin_convertvector(__builtin_shufflevector(m, m, 8, 9, 10, 11, 12, 13, 14, 15), vi);

@@ -1,7 +1,7 @@
 // The instruction-set dispatcher: the ZEMBA_ISA cap, and every per-width
 // operation at every width this machine offers against the scalar expression
 // it stands for, bit for bit, on signed zeros, NaN, infinities, subnormals and
-// the edges of the int32 range.
+// the edges of the int32 range; the float lanes too.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -23,6 +23,12 @@ uint64_t bitsOf(double v) {
     return b;
 }
 
+uint32_t bitsOf(float v) {
+    uint32_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+}
+
 // The values every operation is tried on (pairs a[i], b[i] for the binary ones).
 std::vector<double> probeValues() {
     const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
@@ -40,7 +46,7 @@ std::vector<double> probeValues() {
 struct Results {
     explicit Results(size_t n)
         : bcast(n), iota(n), arith(n), root(n), mn(n), mx(n), ab(n), fl(n), t32(n), gt(n), sums(n), isums(n),
-          streamStorage(n + 8) {
+          streamStorage(n + 8), rounded(n), fmn(n), fmx(n), fab(n), fgt(n), widened(n) {
         streamed = streamStorage.data();  // streamed stores need whole-vector alignment
         while (reinterpret_cast<uintptr_t>(streamed) % 64) ++streamed;
     }
@@ -51,12 +57,18 @@ struct Results {
     std::vector<int64_t> isums;
     std::vector<double> streamStorage;
     double* streamed;
+    // the float lanes: doubles rounded, then min, max, abs, a > b and int32
+    // lanes widened
+    std::vector<float> rounded, fmn, fmx, fab;
+    std::vector<unsigned> fgt;
+    std::vector<int64_t> widened;
 };
 
 // Runs every operation over a and b (n a multiple of 8) into r.
 struct Probe {
     template <class V>
-    static ZEMBA_KERNEL int run(const double* a, const double* b, const int64_t* c, size_t n, Results& r) {
+    static ZEMBA_KERNEL int run(const double* a, const double* b, const int64_t* c, const float* fb,
+                                const int32_t* c32, size_t n, Results& r) {
         typedef typename V::vd vd;
         typedef typename V::vi vi;
         constexpr int W = V::W;
@@ -96,6 +108,32 @@ struct Probe {
             r.isums[i / W] = V::sum(m);
         }
         V::fence();
+        // n is a multiple of 16, so of every F
+        for (size_t i = 0; i < n; i += W) {
+            V::load(x, a + i);
+            V::toFloat(&r.rounded[i], x);
+        }
+        typename V::vf f, g;
+        for (size_t i = 0; i < n; i += V::F) {
+            V::load(f, &r.rounded[i]);
+            V::load(g, fb + i);
+            typename V::vf h = f;
+            V::min(h, g);
+            V::store(&r.fmn[i], h);
+            h = f;
+            V::max(h, g);
+            V::store(&r.fmx[i], h);
+            h = f;
+            V::abs(h);
+            V::store(&r.fab[i], h);
+            r.fgt[i / V::F] = V::bitsF(f > g);
+            typename V::vw m32;
+            V::load(m32, c32 + i);
+            vi lo, hi;
+            V::widen(lo, hi, m32);
+            V::store(&r.widened[i], lo);
+            V::store(&r.widened[i + W], hi);
+        }
         return W;
     }
 };
@@ -131,17 +169,23 @@ TEST(Dispatch, EveryOperationAtEveryWidthIsTheScalarExpressionBitForBit) {
             a.push_back(values[i]);
             b.push_back(values[(i + j) % values.size()]);
         }
-    while (a.size() % 8) {
+    while (a.size() % 16) {
         a.push_back(1.0);
         b.push_back(-1.0);
     }
     const size_t n = a.size();
     std::vector<int64_t> c(n);
-    for (size_t i = 0; i < n; ++i) c[i] = static_cast<int64_t>(i % 13) - 6;
+    std::vector<float> fb(n);
+    std::vector<int32_t> c32(n);
+    for (size_t i = 0; i < n; ++i) {
+        c[i] = static_cast<int64_t>(i % 13) - 6;
+        fb[i] = static_cast<float>(b[i]);
+        c32[i] = i % 3 ? static_cast<int32_t>(c[i]) : (i % 2 ? INT32_MIN : INT32_MAX);
+    }
     for (Isa which : offered()) {
         SCOPED_TRACE(static_cast<int>(which));
         Results rr(n);
-        const int W = zemba::core::dispatchAt<Probe>(which, a.data(), b.data(), c.data(), n, rr);
+        const int W = zemba::core::dispatchAt<Probe>(which, a.data(), b.data(), c.data(), fb.data(), c32.data(), n, rr);
         ASSERT_EQ(W, 2 << static_cast<int>(which));
         for (size_t i = 0; i < n; ++i) {
             const double x = a[i], y = b[i];
@@ -167,6 +211,14 @@ TEST(Dispatch, EveryOperationAtEveryWidthIsTheScalarExpressionBitForBit) {
             EXPECT_EQ(rr.t32[i], want) << x;
             EXPECT_EQ(bitsOf(rr.streamed[i]), bitsOf(x));
             EXPECT_EQ((rr.gt[i / W] >> lane) & 1u, x > y ? 1u : 0u) << x << " " << y;
+            const float fx = rr.rounded[i], fy = fb[i];
+            if (std::isnan(x)) EXPECT_TRUE(std::isnan(fx)) << x;
+            else EXPECT_EQ(bitsOf(fx), bitsOf(static_cast<float>(x))) << x;
+            EXPECT_EQ(bitsOf(rr.fmn[i]), bitsOf(fy < fx ? fy : fx)) << x << " " << y;
+            EXPECT_EQ(bitsOf(rr.fmx[i]), bitsOf(fx < fy ? fy : fx)) << x << " " << y;
+            EXPECT_EQ(bitsOf(rr.fab[i]), bitsOf(fx) & ~(uint32_t{1} << 31)) << x;
+            EXPECT_EQ((rr.fgt[i / (2 * W)] >> (i % (2 * W))) & 1u, fx > fy ? 1u : 0u) << x << " " << y;
+            EXPECT_EQ(rr.widened[i], c32[i]) << i;
             if (lane == 0) {
                 double s = a[i];
                 int64_t is = c[i];
