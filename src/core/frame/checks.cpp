@@ -1,6 +1,6 @@
 // Scans of a series' values for the kernels' argument checks: the first NaN
-// or infinity, and the largest and smallest nonzero magnitudes. They write
-// only their result arguments.
+// or infinity, the largest and smallest nonzero magnitudes, and the least and
+// greatest values. They write only their result arguments.
 #include "core/frame/checks.h"
 
 #include <cmath>
@@ -72,6 +72,40 @@ struct Magnitudes {
     }
 };
 
+struct ValueRange {
+    template <class V>
+    static ZEMBA_KERNEL bool run(const double* x, size_t n, double& lo, double& hi) {
+        typedef typename V::vd vd;
+        double a = x[0], b = x[0];
+        size_t i = 0;
+        bool finite = true;
+        if (n >= static_cast<size_t>(V::W)) {
+            vd l, h, v, nan = vd{};  // v - v is 0 for a finite v and NaN for the others
+            V::load(l, x);
+            h = l;
+            for (; i + V::W <= n; i += V::W) {
+                V::load(v, x + i);
+                V::min(l, v);
+                V::max(h, v);
+                nan = nan + (v - v);
+            }
+            for (int k = 0; k < V::W; ++k) {
+                a = l[k] < a ? l[k] : a;
+                b = h[k] > b ? h[k] : b;
+            }
+            finite = V::bits(nan == nan) == (1u << V::W) - 1;
+        }
+        for (; i < n; ++i) {
+            a = x[i] < a ? x[i] : a;
+            b = x[i] > b ? x[i] : b;
+            finite &= x[i] - x[i] == 0.0;
+        }
+        lo = a;
+        hi = b;
+        return finite;
+    }
+};
+
 }  // namespace
 
 size_t firstNonfinite(const double* x, size_t n) { return dispatch<FirstNonfinite>(x, n); }
@@ -79,5 +113,7 @@ size_t firstNonfinite(const double* x, size_t n) { return dispatch<FirstNonfinit
 void magnitudes(const double* x, size_t n, double& maxAbs, double& minAbs) {
     dispatch<Magnitudes>(x, n, maxAbs, minAbs);
 }
+
+bool valueRange(const double* x, size_t n, double& lo, double& hi) { return dispatch<ValueRange>(x, n, lo, hi); }
 
 }  // namespace zemba::core

@@ -15,6 +15,10 @@ inline bool allFinite(const double* x, size_t n) { return firstNonfinite(x, n) =
 // and the smallest nonzero one (+inf when there is none).
 void magnitudes(const double* x, size_t n, double& maxAbs, double& minAbs);
 
+// The least and greatest of x[0..n-1] (n >= 1) into lo and hi; false when a
+// value is NaN or infinite (lo and hi then unspecified).
+bool valueRange(const double* x, size_t n, double& lo, double& hi);
+
 }  // namespace zemba::core
 
 #endif

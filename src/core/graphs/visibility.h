@@ -262,25 +262,8 @@ private:
         typedef typename V::vd vd;
         const size_t n = n_;
         const size_t whole = n / V::W * V::W;
-        double lo = y_[0], hi = y_[0];
-        if (whole) {
-            vd vlo, vhi, v;
-            V::load(vlo, y_);
-            vhi = vlo;
-            for (size_t i = V::W; i < whole; i += V::W) {
-                V::load(v, y_ + i);
-                V::min(vlo, v);
-                V::max(vhi, v);
-            }
-            for (int l = 0; l < V::W; ++l) {
-                lo = vlo[l] < lo ? vlo[l] : lo;
-                hi = vhi[l] > hi ? vhi[l] : hi;
-            }
-        }
-        for (size_t i = whole; i < n; ++i) {
-            lo = y_[i] < lo ? y_[i] : lo;
-            hi = y_[i] > hi ? y_[i] : hi;
-        }
+        double lo, hi;
+        valueRange(y_, n, lo, hi);  // finite: checked before
         const double c = lo + (hi - lo) * 0.5;
         const double r = hi - c > c - lo ? hi - c : c - lo;
         const double scale = r > 0.0 ? std::ldexp(1.0, -(std::ilogb(r) + 1)) : 1.0;
@@ -516,8 +499,8 @@ private:
     // ym - y[k] being the drops and dj, dk the distances (every sample
     // between them no higher than m): j must drop less per unit of distance.
     // Decided by the rounded products unless they are within the margin
-    // (b > 0: with Safe a level sample, a = 0, passes the first test); only
-    // the exact test is a branch.
+    // (b > 0: with Safe a level sample, a = 0, passes the first test); in
+    // the source only the exact test is a branch.
     template <bool Timed, bool Right, bool Safe>
     __attribute__((always_inline)) bool sees(Index m, Index j, Index k, double a, double dj, double b,
                                              double dk) const {
@@ -597,8 +580,9 @@ private:
     // time (fastDegrees()): a vector whose samples are all clearly hidden (by
     // follow's own test) is passed over whole, and the others are decided one
     // by one in order as follow() does, counting each pair seen into
-    // edge.deg without a branch on the outcome. Leaves k and cur where
-    // follow() goes on; false when the scan has ended.
+    // edge.deg with selects rather than a branch on the outcome (the compiler
+    // may still branch). Leaves k and cur where follow() goes on; false when
+    // the scan has ended.
     template <class V, bool Right>
     ZEMBA_KERNEL bool sweep(Index m, Index& k, Index& cur, Index end, CountEdge& edge) {
         typedef typename V::vd vd;

@@ -13,6 +13,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "core/frame/checks.h"
 #include "core/frame/keys.h"
 #include "core/info/bins.h"
 #include "core/info/plugin.h"
@@ -42,45 +43,13 @@ namespace {
 
 using zemba::core::EqualBins;
 using zemba::core::orderKey;
+using zemba::core::valueRange;
 
 constexpr size_t kTableEdges = 1025;  // up to 1024 bins: the vectorised path
 constexpr size_t kBlock = 512;
 
 // Joint tables up to this many cells (or 4 cells per sample) are dense.
 bool denseFits(double cells, size_t n) { return cells <= 65536.0 || cells <= 4.0 * static_cast<double>(n); }
-
-// Least and greatest of x[0..n) (n >= 1); false when a value is NaN or
-// infinite (v - v is then not 0). Two vectors of two lanes per step on SSE2,
-// the x86-64 baseline.
-bool scanRange(const double* x, size_t n, double& lo, double& hi) {
-    size_t i = 0;
-    double a = x[0], b = x[0];
-    bool finite = true;
-#if defined(__SSE2__)
-    __m128d l0 = _mm_set1_pd(x[0]), l1 = l0, h0 = l0, h1 = l0;
-    __m128d ok = _mm_castsi128_pd(_mm_set1_epi32(-1));
-    const __m128d zero = _mm_setzero_pd();
-    for (; i + 4 <= n; i += 4) {
-        const __m128d v0 = _mm_loadu_pd(x + i), v1 = _mm_loadu_pd(x + i + 2);
-        l0 = _mm_min_pd(l0, v0), l1 = _mm_min_pd(l1, v1);
-        h0 = _mm_max_pd(h0, v0), h1 = _mm_max_pd(h1, v1);
-        ok = _mm_and_pd(ok, _mm_cmpeq_pd(_mm_sub_pd(v0, v0), zero));
-        ok = _mm_and_pd(ok, _mm_cmpeq_pd(_mm_sub_pd(v1, v1), zero));
-    }
-    double l[2], h[2];
-    _mm_storeu_pd(l, _mm_min_pd(l0, l1));
-    _mm_storeu_pd(h, _mm_max_pd(h0, h1));
-    a = std::min(l[0], l[1]), b = std::max(h[0], h[1]);
-    finite = _mm_movemask_pd(ok) == 3;
-#endif
-    for (; i < n; ++i) {
-        a = x[i] < a ? x[i] : a;
-        b = x[i] > b ? x[i] : b;
-        finite &= x[i] - x[i] == 0.0;
-    }
-    lo = a, hi = b;
-    return finite;
-}
 
 // Dense plug-in estimate: state pairs from label(i) -> (sx, sy) counted in a
 // bx x by table of doubles (exact below 2^53 samples), turned into
@@ -158,8 +127,8 @@ struct Ranges {
     double lx, hx, ly, hy;
 };
 int scanBoth(const double* x, const double* y, size_t n, Ranges& r) {
-    const bool fx = scanRange(x, n, r.lx, r.hx);
-    const bool fy = scanRange(y, n, r.ly, r.hy);
+    const bool fx = valueRange(x, n, r.lx, r.hx);
+    const bool fy = valueRange(y, n, r.ly, r.hy);
     return fx && fy ? ZEMBA_OK : ZEMBA_E_NONFINITE;
 }
 
@@ -227,7 +196,7 @@ extern "C" int zemba_histogram_labels(const double* x, size_t n, size_t bins, in
     if (!binsValid(bins)) return ZEMBA_E_ARGUMENT;
     if (n == 0) return ZEMBA_OK;
     double lo, hi;
-    if (!scanRange(x, n, lo, hi)) return ZEMBA_E_NONFINITE;
+    if (!valueRange(x, n, lo, hi)) return ZEMBA_E_NONFINITE;
     EqualBins b;
     if (!b.init(lo, hi, bins)) return ZEMBA_E_ARGUMENT;
     if (bins < kTableEdges && b.plain()) {

@@ -1,5 +1,5 @@
-// The magnitudes that bound the graphs' exact arithmetic, and the order keys
-// of whole series, at the width the dispatcher picks (the suite runs once per
+// The magnitudes that bound the graphs' exact arithmetic, the least and
+// greatest values, and the order keys of whole series, at the width the dispatcher picks (the suite runs once per
 // instruction set).
 #include <gtest/gtest.h>
 
@@ -28,6 +28,29 @@ TEST(Magnitudes, LargestAndSmallestNonzeroAtEveryLengthAndPosition) {
             zemba::core::magnitudes(y.data(), n, hi, lo);
             EXPECT_EQ(hi, big) << n << " " << at;
             EXPECT_EQ(lo, n > 1 ? tiny : big) << n << " " << at;
+        }
+    }
+}
+
+TEST(ValueRange, LeastAndGreatestAndNonfiniteAtEveryLengthAndPosition) {
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+    for (size_t n : {1u, 3u, 8u, 9u, 16u, 17u, 31u}) {
+        std::vector<double> x(n);
+        for (size_t i = 0; i < n; ++i) x[i] = (i % 2 ? -1.0 : 1.5) * (1 + i % 5);
+        // the extremes, then a bad value, in every position: the vectors'
+        // lanes and the tail
+        for (size_t at = 0; at < n; ++at) {
+            std::vector<double> y(x);
+            y[at] = -1e300;
+            if (n > 1) y[(at + 1) % n] = 1e300;
+            double lo = 0, hi = 0;
+            EXPECT_TRUE(zemba::core::valueRange(y.data(), n, lo, hi));
+            EXPECT_EQ(lo, -1e300) << n << " " << at;
+            EXPECT_EQ(hi, n > 1 ? 1e300 : -1e300) << n << " " << at;
+            for (double bad : {nan, inf, -inf}) {
+                y[at] = bad;
+                EXPECT_FALSE(zemba::core::valueRange(y.data(), n, lo, hi)) << n << " " << at << " " << bad;
+            }
         }
     }
 }
