@@ -287,7 +287,6 @@ private:
     ZEMBA_KERNEL void rightBlock(const float* p, size_t j, size_t b, size_t* deg, double* lanes, int32_t* at) {
         typedef typename V::vf vf;
         typedef typename V::vw vw;
-        typedef typename V::vi vi;
         CountEdge edge{deg};
         vf yj, top, last, close = vf{} + HUGE_VALF;
         vw count = vw{};
@@ -302,14 +301,7 @@ private:
         int32_t* counts = reinterpret_cast<int32_t*>(lanes);
         float* far = reinterpret_cast<float*>(lanes + V::W);
         if (j + V::F < n_) {
-            vi lo, hi, d;
-            V::widen(lo, hi, count);
-            V::load(d, reinterpret_cast<const int64_t*>(deg + j));
-            d = d - lo;
-            V::store(reinterpret_cast<int64_t*>(deg + j), d);
-            V::load(d, reinterpret_cast<const int64_t*>(deg + j + V::W));
-            d = d - hi;
-            V::store(reinterpret_cast<int64_t*>(deg + j + V::W), d);
+            subtract<V>(deg + j, count);
             if (!look) return;
             V::store(counts, count);
         } else {
@@ -336,13 +328,25 @@ private:
         }
     }
 
+    // deg[0..F-1] -= count (compare results are -1 per pair seen).
+    template <class V>
+    static ZEMBA_KERNEL void subtract(size_t* deg, const typename V::vw& count) {
+        typename V::vi lo, hi, d;
+        V::widen(lo, hi, count);
+        V::load(d, reinterpret_cast<const int64_t*>(deg));
+        d = d - lo;
+        V::store(reinterpret_cast<int64_t*>(deg), d);
+        V::load(d, reinterpret_cast<const int64_t*>(deg + V::W));
+        d = d - hi;
+        V::store(reinterpret_cast<int64_t*>(deg + V::W), d);
+    }
+
     // The left shares of the pairs seen, for the samples [a, b) of a strip,
     // into deg; then the scans on to the left where a stretch reaches past
     // the window.
     template <class V>
     ZEMBA_KERNEL void leftCounts(size_t a, size_t b, size_t* deg, double* lanes, int32_t* seen) {
         typedef typename V::vw vw;
-        typedef typename V::vi vi;
         CountEdge edge{deg};
         int32_t* counts = reinterpret_cast<int32_t*>(lanes);
         for (size_t t = a; t < b; t += V::F) {
@@ -355,14 +359,7 @@ private:
             }
             const int live = b - t < static_cast<size_t>(V::F) ? static_cast<int>(b - t) : V::F;
             if (live == V::F && t) {
-                vi lo, hi, d;
-                V::widen(lo, hi, count);
-                V::load(d, reinterpret_cast<const int64_t*>(deg + t));
-                d = d - lo;
-                V::store(reinterpret_cast<int64_t*>(deg + t), d);
-                V::load(d, reinterpret_cast<const int64_t*>(deg + t + V::W));
-                d = d - hi;
-                V::store(reinterpret_cast<int64_t*>(deg + t + V::W), d);
+                subtract<V>(deg + t, count);
             } else {
                 V::store(counts, count);
                 counts[0] += t == 0;
