@@ -349,6 +349,8 @@ private:
         typedef typename V::vw vw;
         CountEdge edge{deg};
         int32_t* counts = reinterpret_cast<int32_t*>(lanes);
+        vw iota;
+        for (int l = 0; l < V::F; ++l) iota[l] = l;
         for (size_t t = a; t < b; t += V::F) {
             vw count = vw{} - 1;  // the neighbour on the left (the first sample has none)
 #pragma GCC unroll 16
@@ -365,12 +367,22 @@ private:
                 counts[0] += t == 0;
                 for (int l = 0; l < live; ++l) deg[t + l] += static_cast<size_t>(-static_cast<int64_t>(counts[l]));
             }
-            for (int l = 0; l < live; ++l) {
-                const Index m = static_cast<Index>(t + l);
-                if (!(lo_[m] + kNear < m)) continue;
+            // the lanes whose stretch reaches past the window: lo_[m] + kNear < m
+            unsigned far = 0;
+            if (live == V::F && t >= kNear) {
+                vw ends, bound;
+                V::load(ends, reinterpret_cast<const int32_t*>(lo_ + t));
+                bound = iota + static_cast<int32_t>(t - kNear);
+                // unsigned order, as signed with the sign bits flipped
+                far = V::bitsF((ends ^ INT32_MIN) < (bound ^ INT32_MIN));
+            } else {
+                for (int l = 0; l < live; ++l) far |= static_cast<unsigned>(lo_[t + l] + kNear < t + l) << l;
+            }
+            for (; far; far &= far - 1) {
+                const int l = __builtin_ctz(far);
                 size_t last = kNear;  // the farthest sample m sees in its window
                 while (last > 1 && !row(seen, last)[t - a + l]) --last;
-                fartherSide<V, false>(m, last, edge);
+                fartherSide<V, false>(static_cast<Index>(t + l), last, edge);
             }
         }
     }
