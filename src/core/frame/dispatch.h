@@ -36,6 +36,8 @@
 // and on 2W floats (vf) and 2W int32 (vw, what compares of vf give), F = 2W lanes in a vector as
 // wide:
 //   load(v, p), store(p, v)       unaligned; floats or int32
+//   loadKept(v, p)                load() kept in a register: one load for every use
+//   broadcast(v, x), iotaF(v)     int32 x in every lane; 0, 1, ..., F-1
 //   min(a, b), max(a, b), abs(v)  as for doubles
 //   bitsF(m)                      bit l = lane l of a compare result m (vw)
 //   widen(lo, hi, m)              lanes 0..W-1 and W..2W-1 of m as int64
@@ -137,6 +139,14 @@ struct LaneOps {
     static ZEMBA_KERNEL void store(float* p, const vf& v) { std::memcpy(p, &v, sizeof v); }
     static ZEMBA_KERNEL void load(vw& v, const int32_t* p) { std::memcpy(&v, p, sizeof v); }
     static ZEMBA_KERNEL void store(int32_t* p, const vw& v) { std::memcpy(p, &v, sizeof v); }
+    // (GCC would fold a load into each instruction that uses it: two loads,
+    // each crossing a cache line when unaligned)
+    static ZEMBA_KERNEL void loadKept(vf& v, const float* p) {
+        load(v, p);
+#if ZEMBA_LANES_ASM
+        asm("" : "+v"(v));
+#endif
+    }
     static ZEMBA_KERNEL void min(vf& a, const vf& b) { a = b < a ? b : a; }
     static ZEMBA_KERNEL void max(vf& a, const vf& b) { a = a < b ? b : a; }
     static ZEMBA_KERNEL void abs(vf& v) { v = reinterpret_cast<vf>(reinterpret_cast<vw>(v) & (vw{} + INT32_MAX)); }
@@ -186,6 +196,8 @@ struct Ops<2> : LaneOps<2, vd2, vi2, vi32x2, vf4, vi32x4, vf2> {
     // in a function compiled for SSE2 would be written piecewise).
     static ZEMBA_KERNEL void broadcast(vd& v, double x) { v = vd{x, x}; }
     static ZEMBA_KERNEL void iota(vd& v) { v = vd{0.0, 1.0}; }
+    static ZEMBA_KERNEL void broadcast(vw& v, int32_t x) { v = vw{x, x, x, x}; }
+    static ZEMBA_KERNEL void iotaF(vw& v) { v = vw{0, 1, 2, 3}; }
     // Non-temporal store; p aligned to 16 bytes.
     static ZEMBA_KERNEL void stream(double* p, const vd& v) { _mm_stream_pd(p, v); }
     // Correctly rounded square roots in place.
@@ -251,6 +263,11 @@ struct Ops<4> : LaneOps<4, vd4, vi4, vi32x4, vf8, vi32x8, vf4> {
     }
     static ZEMBA_KERNEL void broadcast(vd& v, double x) { v = __builtin_shufflevector(vd2{x, x}, vd2{x, x}, 0, 0, 0, 0); }
     static ZEMBA_KERNEL void iota(vd& v) { v = vd{0.0, 1.0, 2.0, 3.0}; }
+    static ZEMBA_KERNEL void broadcast(vw& v, int32_t x) {
+        const vi32x4 q = {x, x, x, x};
+        v = __builtin_shufflevector(q, q, 0, 0, 0, 0, 0, 0, 0, 0);
+    }
+    static ZEMBA_KERNEL void iotaF(vw& v) { v = vw{0, 1, 2, 3, 4, 5, 6, 7}; }
 #if ZEMBA_LANES_ASM
     static ZEMBA_KERNEL void stream(double* p, const vd& v) { asm("vmovntpd %1, %0" : "=m"(*reinterpret_cast<vd*>(p)) : "v"(v)); }
     static ZEMBA_KERNEL void sqrt(vd& v) { asm("vsqrtpd %0, %0" : "+v"(v)); }
@@ -288,9 +305,11 @@ struct Ops<8> : LaneOps<8, vd8, vi8, vi32x8, vf16, vi32x16, vf8> {
         hi = __builtin_convertvector(__builtin_shufflevector(m, m, 8, 9, 10, 11, 12, 13, 14, 15), vi);
     }
     static ZEMBA_KERNEL void iota(vd& v) { v = vd{0.0, 1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 7.0}; }
+    static ZEMBA_KERNEL void iotaF(vw& v) { v = vw{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}; }
 #if ZEMBA_LANES_ASM
     // (from two lanes GCC goes through memory here: a stalled reload per call)
     static ZEMBA_KERNEL void broadcast(vd& v, double x) { asm("vbroadcastsd %1, %0" : "=v"(v) : "v"(x)); }
+    static ZEMBA_KERNEL void broadcast(vw& v, int32_t x) { asm("vpbroadcastd %1, %0" : "=v"(v) : "r"(x)); }
     static ZEMBA_KERNEL void stream(double* p, const vd& v) { asm("vmovntpd %1, %0" : "=m"(*reinterpret_cast<vd*>(p)) : "v"(v)); }
     static ZEMBA_KERNEL void sqrt(vd& v) { asm("vsqrtpd %0, %0" : "+v"(v)); }
     static ZEMBA_KERNEL unsigned bits(const vi& m) {
@@ -307,6 +326,7 @@ struct Ops<8> : LaneOps<8, vd8, vi8, vi32x8, vf16, vi32x16, vf8> {
     static ZEMBA_KERNEL void trunc32(vi32& out, const vd& v) { asm("vcvttpd2dq %1, %0" : "=v"(out) : "v"(v)); }
 #else
     static ZEMBA_KERNEL void broadcast(vd& v, double x) { v = vd{x, x, x, x, x, x, x, x}; }
+    static ZEMBA_KERNEL void broadcast(vw& v, int32_t x) { v = vw{x, x, x, x, x, x, x, x, x, x, x, x, x, x, x, x}; }
     static ZEMBA_KERNEL void stream(double* p, const vd& v) { PortableLanes<Ops>::stream(p, v); }
     static ZEMBA_KERNEL void sqrt(vd& v) { PortableLanes<Ops>::sqrt(v); }
     static ZEMBA_KERNEL unsigned bits(const vi& m) { return PortableLanes<Ops>::bits(m); }

@@ -126,6 +126,8 @@ public:
         floats_ = reinterpret_cast<float*>(lo_ + ends);
         range_ = exact::rangeOf(y_, n_);
         mode_ = exact::chooseMode(range_, t_, n_);
+        // the float copy, made with the stretches, which then use it too
+        floatsReady_ = floats && fastDegrees() && n_ <= (size_t{1} << 31);
         double lanes[8 + kEdgePad];
         dispatch<Stretches<Index>>(*this, lanes);
         return true;
@@ -138,22 +140,31 @@ public:
     // than it), the left ends in ascending order and the right ends in
     // descending. Near the ends of the series the vectors read a copy padded
     // with +inf, which stops a stretch at the series' end; lanes past the end
-    // write into the room after lo_ (before hi_ is made) and after hi_.
+    // write into the room after lo_ (before hi_ is made) and after hi_. With
+    // the float copy asked of build(), it is made here and the vectors away
+    // from the ends read it, F samples at a time (nearEndsF()).
     template <class V>
     ZEMBA_KERNEL void stretches(double* lanes) {
         const size_t n = n_;
         double* pad = lanes + V::W;
+        const float* fy = floats_;
+        if (floatsReady_) floatCopy<V>(floats_);
         size_t m = 0;
         if (n) {
             copyPadded(pad, -static_cast<ptrdiff_t>(kNear), 2 * kNear + V::W, HUGE_VAL);
             for (; m < n && m < kNear; m += V::W) nearEnds<V, false>(pad + kNear + m, m, lanes);
         }
+        if (floatsReady_)
+            for (; m + V::F <= n; m += V::F) nearEndsF<V, false>(fy + m, m);
         for (; m + V::W <= n; m += V::W) nearEnds<V, false>(y_ + m, m, lanes);
         if (m < n) {
             copyPadded(pad, static_cast<ptrdiff_t>(m - kNear), kNear + V::W, HUGE_VAL);
             nearEnds<V, false>(pad + kNear, m, lanes);
         }
-        for (m = 0; m + V::W + kNear <= n; m += V::W) nearEnds<V, true>(y_ + m, m, lanes);
+        m = 0;
+        if (floatsReady_)
+            for (; m + V::F + kNear <= n; m += V::F) nearEndsF<V, true>(fy + m, m);
+        for (; m + V::W + kNear <= n; m += V::W) nearEnds<V, true>(y_ + m, m, lanes);
         if (m < n) {
             const size_t from = m;
             copyPadded(pad, static_cast<ptrdiff_t>(from), 2 * kNear + 2 * V::W, HUGE_VAL);
@@ -220,9 +231,8 @@ public:
     template <class V>
     ZEMBA_KERNEL void degreesNear(size_t* deg, double* lanes, int32_t* seen) {
         const size_t n = n_;
-        float* fy = floats_;
+        const float* fy = floats_;
         std::fill(deg, deg + n, size_t{0});
-        floatCopy<V>(fy);
         for (size_t d = 2; d <= kNear; ++d) std::fill(row(seen, d), row(seen, d) + kNear, int32_t{0});
         for (size_t a = 0; a < n; a += kStrip) {
             if (a)  // pairs from the last strip's samples to this one's first
@@ -350,7 +360,7 @@ private:
         CountEdge edge{deg};
         int32_t* counts = reinterpret_cast<int32_t*>(lanes);
         vw iota;
-        for (int l = 0; l < V::F; ++l) iota[l] = l;
+        V::iotaF(iota);
         for (size_t t = a; t < b; t += V::F) {
             vw count = vw{} - 1;  // the neighbour on the left (the first sample has none)
 #pragma GCC unroll 16
@@ -372,7 +382,8 @@ private:
             if (live == V::F && t >= kNear) {
                 vw ends, bound;
                 V::load(ends, reinterpret_cast<const int32_t*>(lo_ + t));
-                bound = iota + static_cast<int32_t>(t - kNear);
+                V::broadcast(bound, static_cast<int32_t>(t - kNear));
+                bound = bound + iota;
                 // unsigned order, as signed with the sign bits flipped
                 far = V::bitsF((ends ^ INT32_MIN) < (bound ^ INT32_MIN));
             } else {
@@ -435,6 +446,60 @@ private:
         for (int l = 0; l < V::W; ++l) {
             const size_t d = static_cast<size_t>(lanes[l]);
             out[l] = d ? static_cast<Index>(Right ? m + l + d - 1 : m + l + 1 - d) : kFar;
+        }
+    }
+
+    // nearEnds() on the float copy, F samples from p (kNear more readable on
+    // that side; F on the right too): the nearest sample within kNear whose
+    // float is not below the sample's own. Those below are below in the
+    // series too, and one above is above; a lane whose sample found is level
+    // in the copy is decided again on the doubles.
+    template <class V, bool Right>
+    ZEMBA_KERNEL void nearEndsF(const float* p, size_t m) {
+        typedef typename V::vf vf;
+        typedef typename V::vw vw;
+        vf fm, v, found = vf{}, foundNear = vf{};
+        vw dist = vw{}, nearer = vw{};
+        V::load(fm, p);
+        // two independent chains of selects, as in nearEnds()
+#pragma GCC unroll 16
+        for (int d = static_cast<int>(kNear); d > static_cast<int>(kNear / 2); --d) {
+            V::loadKept(v, Right ? p + d : p - d);
+            const vw up = v >= fm;
+            dist = up ? vw{} + d : dist;
+            found = up ? v : found;
+        }
+#pragma GCC unroll 16
+        for (int d = static_cast<int>(kNear / 2); d >= 1; --d) {
+            V::loadKept(v, Right ? p + d : p - d);
+            const vw up = v >= fm;
+            nearer = up ? vw{} + d : nearer;
+            foundNear = up ? v : foundNear;
+        }
+        const vw near = nearer != vw{};
+        dist = near ? nearer : dist;
+        found = near ? foundNear : found;
+        // (found >= fm where a sample was found)
+        unsigned level = V::bitsF(dist != vw{}) & ~V::bitsF(found > fm);
+        vw at, first;
+        V::iotaF(at);
+        V::broadcast(first, static_cast<int32_t>(m));
+        at = at + first;
+        at = Right ? at + dist - 1 : at + 1 - dist;
+        at = dist == vw{} ? vw{} - 1 : at;
+        Index* out = (Right ? hi_ : lo_) + m;
+        V::store(reinterpret_cast<int32_t*>(out), at);
+        for (; level; level &= level - 1) {
+            const int l = __builtin_ctz(level);
+            const size_t j = m + static_cast<size_t>(l);
+            const double yj = y_[j];
+            Index end = kFar;
+            for (size_t d = 1; d <= kNear; ++d)
+                if (Right ? y_[j + d] > yj : y_[j - d] >= yj) {
+                    end = static_cast<Index>(Right ? j + d - 1 : j + 1 - d);
+                    break;
+                }
+            out[l] = end;
         }
     }
 
@@ -660,6 +725,7 @@ private:
     Index* lo_ = nullptr;
     Index* hi_ = nullptr;
     float* floats_ = nullptr;  // the room asked of build()
+    bool floatsReady_ = false;  // the float copy is made (fastDegrees())
 };
 
 // ---- both graphs ----------------------------------------------------------------

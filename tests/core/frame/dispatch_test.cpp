@@ -46,7 +46,7 @@ std::vector<double> probeValues() {
 struct Results {
     explicit Results(size_t n)
         : bcast(n), iota(n), arith(n), root(n), mn(n), mx(n), ab(n), fl(n), t32(n), gt(n), sums(n), isums(n),
-          streamStorage(n + 8), rounded(n), fmn(n), fmx(n), fab(n), fgt(n), widened(n) {
+          streamStorage(n + 8), rounded(n), fmn(n), fmx(n), fab(n), fgt(n), widened(n), kept(n), wbcast(n), wiota(n) {
         streamed = streamStorage.data();  // streamed stores need whole-vector alignment
         while (reinterpret_cast<uintptr_t>(streamed) % 64) ++streamed;
     }
@@ -58,10 +58,12 @@ struct Results {
     std::vector<double> streamStorage;
     double* streamed;
     // the float lanes: doubles rounded, then min, max, abs, a > b and int32
-    // lanes widened
+    // lanes widened; a kept load, an int32 broadcast and the int32 lane numbers
     std::vector<float> rounded, fmn, fmx, fab;
     std::vector<unsigned> fgt;
     std::vector<int64_t> widened;
+    std::vector<float> kept;
+    std::vector<int32_t> wbcast, wiota;
 };
 
 // Runs every operation over a and b (n a multiple of 8) into r.
@@ -133,6 +135,12 @@ struct Probe {
             V::widen(lo, hi, m32);
             V::store(&r.widened[i], lo);
             V::store(&r.widened[i + W], hi);
+            V::loadKept(h, fb + i);
+            V::store(&r.kept[i], h);
+            V::broadcast(m32, c32[i]);
+            V::store(&r.wbcast[i], m32);
+            V::iotaF(m32);
+            V::store(&r.wiota[i], m32);
         }
         return W;
     }
@@ -219,6 +227,10 @@ TEST(Dispatch, EveryOperationAtEveryWidthIsTheScalarExpressionBitForBit) {
             EXPECT_EQ(bitsOf(rr.fab[i]), bitsOf(fx) & ~(uint32_t{1} << 31)) << x;
             EXPECT_EQ((rr.fgt[i / (2 * W)] >> (i % (2 * W))) & 1u, fx > fy ? 1u : 0u) << x << " " << y;
             EXPECT_EQ(rr.widened[i], c32[i]) << i;
+            const size_t fLane = i % (2 * W);
+            EXPECT_EQ(bitsOf(rr.kept[i]), bitsOf(fy)) << i;
+            EXPECT_EQ(rr.wbcast[i], c32[i - fLane]) << i;
+            EXPECT_EQ(rr.wiota[i], static_cast<int32_t>(fLane)) << i;
             if (lane == 0) {
                 double s = a[i];
                 int64_t is = c[i];
