@@ -32,6 +32,7 @@
 //   min(a, b), max(a, b)          a = std::min(a, b), std::max(a, b) per lane
 //   trunc32(out, v)               toward zero; NaN and beyond int32: INT32_MIN
 //   bits(m)                       bit l = lane l of a compare result m
+//   bitsGreater(a, b)             bits(a > b)
 //   sum(v)                        the lanes added in lane order
 // and on 2W floats (vf) and 2W int32 (vw, what compares of vf give), F = 2W lanes in a vector as
 // wide:
@@ -206,6 +207,7 @@ struct Ops<2> : LaneOps<2, vd2, vi2, vi32x2, vf4, vi32x4, vf2> {
     static ZEMBA_KERNEL unsigned bits(const vi& m) {
         return static_cast<unsigned>(_mm_movemask_pd(reinterpret_cast<__m128d>(m)));
     }
+    static ZEMBA_KERNEL unsigned bitsGreater(const vd& a, const vd& b) { return bits(a > b); }
     // Rounded toward minus infinity in place (SSE2 has no vector form).
     static ZEMBA_KERNEL void floor(vd& v) { v = vd{__builtin_floor(v[0]), __builtin_floor(v[1])}; }
     // Truncated toward zero; NaN and values outside int32 give INT32_MIN.
@@ -268,6 +270,7 @@ struct Ops<4> : LaneOps<4, vd4, vi4, vi32x4, vf8, vi32x8, vf4> {
         v = __builtin_shufflevector(q, q, 0, 0, 0, 0, 0, 0, 0, 0);
     }
     static ZEMBA_KERNEL void iotaF(vw& v) { v = vw{0, 1, 2, 3, 4, 5, 6, 7}; }
+    static ZEMBA_KERNEL unsigned bitsGreater(const vd& a, const vd& b) { return bits(a > b); }
 #if ZEMBA_LANES_ASM
     static ZEMBA_KERNEL void stream(double* p, const vd& v) { asm("vmovntpd %1, %0" : "=m"(*reinterpret_cast<vd*>(p)) : "v"(v)); }
     static ZEMBA_KERNEL void sqrt(vd& v) { asm("vsqrtpd %0, %0" : "+v"(v)); }
@@ -322,11 +325,19 @@ struct Ops<8> : LaneOps<8, vd8, vi8, vi32x8, vf16, vi32x16, vf8> {
         asm("vpmovd2m %1, %0" : "=Yk"(k) : "v"(m));
         return k;
     }
+    // (the compare straight into a mask register: predicate 0x1e, greater
+    // than, ordered and quiet)
+    static ZEMBA_KERNEL unsigned bitsGreater(const vd& a, const vd& b) {
+        unsigned char k;
+        asm("vcmppd $0x1e, %2, %1, %0" : "=Yk"(k) : "v"(a), "v"(b));
+        return k;
+    }
     static ZEMBA_KERNEL void floor(vd& v) { asm("vrndscalepd $1, %0, %0" : "+v"(v)); }
     static ZEMBA_KERNEL void trunc32(vi32& out, const vd& v) { asm("vcvttpd2dq %1, %0" : "=v"(out) : "v"(v)); }
 #else
     static ZEMBA_KERNEL void broadcast(vd& v, double x) { v = vd{x, x, x, x, x, x, x, x}; }
     static ZEMBA_KERNEL void broadcast(vw& v, int32_t x) { v = vw{x, x, x, x, x, x, x, x, x, x, x, x, x, x, x, x}; }
+    static ZEMBA_KERNEL unsigned bitsGreater(const vd& a, const vd& b) { return bits(a > b); }
     static ZEMBA_KERNEL void stream(double* p, const vd& v) { PortableLanes<Ops>::stream(p, v); }
     static ZEMBA_KERNEL void sqrt(vd& v) { PortableLanes<Ops>::sqrt(v); }
     static ZEMBA_KERNEL unsigned bits(const vi& m) { return PortableLanes<Ops>::bits(m); }

@@ -684,7 +684,7 @@ private:
             dist = Right ? dist + iota : dist - iota;
             const vd a = ymv - v;
             const unsigned lanes = Right ? ((1u << V::W) - 1) & ~((1u << (V::W - take)) - 1) : (1u << take) - 1;
-            unsigned open = ~V::bits(a * dkv > (bv * dist) * (1.0 + kMargin)) & lanes;
+            unsigned open = ~V::bitsGreater(a * dkv, (bv * dist) * (1.0 + kMargin)) & lanes;
             while (open) {
                 const int l = Right ? __builtin_ctz(open) : 31 - __builtin_clz(open);
                 open &= ~(1u << l);

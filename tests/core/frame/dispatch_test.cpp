@@ -45,14 +45,14 @@ std::vector<double> probeValues() {
 
 struct Results {
     explicit Results(size_t n)
-        : bcast(n), iota(n), arith(n), root(n), mn(n), mx(n), ab(n), fl(n), t32(n), gt(n), sums(n), isums(n),
+        : bcast(n), iota(n), arith(n), root(n), mn(n), mx(n), ab(n), fl(n), t32(n), gt(n), gtDirect(n), sums(n), isums(n),
           streamStorage(n + 8), rounded(n), fmn(n), fmx(n), fab(n), fgt(n), widened(n), kept(n), wbcast(n), wiota(n) {
         streamed = streamStorage.data();  // streamed stores need whole-vector alignment
         while (reinterpret_cast<uintptr_t>(streamed) % 64) ++streamed;
     }
     std::vector<double> bcast, iota, arith, root, mn, mx, ab, fl;
     std::vector<int32_t> t32;
-    std::vector<unsigned> gt;
+    std::vector<unsigned> gt, gtDirect;
     std::vector<double> sums;
     std::vector<int64_t> isums;
     std::vector<double> streamStorage;
@@ -104,6 +104,7 @@ struct Probe {
             V::store(&r.t32[i], k);
             V::stream(r.streamed + i, x);
             r.gt[i / W] = V::bits(x > y);
+            r.gtDirect[i / W] = V::bitsGreater(x, y);
             r.sums[i / W] = V::sum(x);
             vi m;
             V::load(m, c + i);
@@ -219,6 +220,7 @@ TEST(Dispatch, EveryOperationAtEveryWidthIsTheScalarExpressionBitForBit) {
             EXPECT_EQ(rr.t32[i], want) << x;
             EXPECT_EQ(bitsOf(rr.streamed[i]), bitsOf(x));
             EXPECT_EQ((rr.gt[i / W] >> lane) & 1u, x > y ? 1u : 0u) << x << " " << y;
+            EXPECT_EQ((rr.gtDirect[i / W] >> lane) & 1u, x > y ? 1u : 0u) << x << " " << y;
             const float fx = rr.rounded[i], fy = fb[i];
             if (std::isnan(x)) EXPECT_TRUE(std::isnan(fx)) << x;
             else EXPECT_EQ(bitsOf(fx), bitsOf(static_cast<float>(x))) << x;
