@@ -238,17 +238,27 @@ public:
             if (a)  // pairs from the last strip's samples to this one's first
                 for (size_t d = 2; d <= kNear; ++d) std::copy(row(seen, d) + kStrip, row(seen, d) + kStrip + d, row(seen, d));
             const size_t b = n - a < kStrip ? n : a + kStrip;
-            for (size_t j = a; j < b; j += V::F) rightBlock<V>(fy + j, j, b, deg, lanes, seen + (j - a));
+            // the strip's vectors first, then its lanes that need more (no
+            // branch on a vector's outcome while the next ones are computed)
+            unsigned marks[kStrip / 4];
+            int32_t* slots = reinterpret_cast<int32_t*>(lanes + kLanesLeft);
+            for (size_t j = a; j < b; j += V::F)
+                marks[(j - a) / V::F] = rightBlock<V>(fy + j, j, b, deg, slots + 2 * (j - a), seen + (j - a));
+            for (size_t j = a; j < b; j += V::F)
+                if (const unsigned mark = marks[(j - a) / V::F])
+                    rightLanes<V>(j, mark, deg, slots + 2 * (j - a), seen + (j - a));
             leftCounts<V>(a, b, deg, lanes, seen);
         }
     }
 
-    // floats past the end of the copy, doubles of working memory
+    // floats past the end of the copy
     static constexpr size_t kFloatPad = kNear + 16;
-    static constexpr size_t kLanes = 16;
     // doubles copyPadded() may write in the stretches
     static constexpr size_t kEdgePad = 2 * kNear + 16;
     static constexpr size_t kStrip = 128;
+    // doubles of working memory: leftCounts()'s lanes, then a strip's slots
+    static constexpr size_t kLanesLeft = 16;
+    static constexpr size_t kLanes = kLanesLeft + kStrip;
     static constexpr size_t kRow = kStrip + kNear;
     static constexpr size_t kSeen = (kNear - 1) * kRow;
 
@@ -291,41 +301,48 @@ private:
 
     // The right windows of the F samples from j (their floats at p[0..], the
     // strip ending at b; lanes from b on are not counted): counts into deg,
-    // the pairs seen into the table (at: its columns for j), close calls
-    // decided again exactly, scans on past the windows where needed.
+    // the pairs seen into the table (at: its columns for j), and into slot
+    // (2F int32) each lane's count and farthest distance seen. Returns the
+    // lanes for rightLanes(): a close call (bit 16 + l, and bit l), or a
+    // stretch that may reach past the window (bit l).
     template <class V>
-    ZEMBA_KERNEL void rightBlock(const float* p, size_t j, size_t b, size_t* deg, double* lanes, int32_t* at) {
+    ZEMBA_KERNEL unsigned rightBlock(const float* p, size_t j, size_t b, size_t* deg, int32_t* slot, int32_t* at) {
         typedef typename V::vf vf;
         typedef typename V::vw vw;
-        CountEdge edge{deg};
         vf yj, top, last, close = vf{} + HUGE_VALF;
         vw count = vw{};
         V::load(yj, p);
         side<V>(p, yj, count, close, top, last, at);
         const int live = b - j < static_cast<size_t>(V::F) ? static_cast<int>(b - j) : V::F;
         const unsigned liveBits = (1u << live) - 1;
-        // Lanes to look at again: a close call, or a stretch that may reach
-        // past the window (no sample within it higher than j's).
+        // (a stretch may reach past the window when no sample within it is
+        // higher than j's)
         const unsigned again = V::bitsF(close <= vf{} + kTolF) & liveBits;
-        unsigned look = again | (V::bitsF(top <= vf{}) & liveBits);
-        int32_t* counts = reinterpret_cast<int32_t*>(lanes);
-        float* far = reinterpret_cast<float*>(lanes + V::W);
+        const unsigned look = again | (V::bitsF(top <= vf{}) & liveBits);
+        V::store(slot, count);
+        V::store(reinterpret_cast<float*>(slot + V::F), last);
         if (j + V::F < n_) {
             subtract<V>(deg + j, count);
-            if (!look) return;
-            V::store(counts, count);
         } else {
             // the window counted a neighbour at distance 1 that the last
             // sample does not have
-            V::store(counts, count);
             for (int l = 0; l < live; ++l) {
-                counts[l] += j + l == n_ - 1;
-                deg[j + l] += static_cast<size_t>(-static_cast<int64_t>(counts[l]));
+                slot[l] += j + l == n_ - 1;
+                deg[j + l] += static_cast<size_t>(-static_cast<int64_t>(slot[l]));
             }
-            if (!look) return;
         }
-        V::store(far, last);
-        for (; look; look &= look - 1) {
+        return look | again << 16;
+    }
+
+    // The lanes of rightBlock()'s mark for the F samples from j: close calls
+    // decided again exactly, scans on past the windows where needed.
+    template <class V>
+    ZEMBA_KERNEL void rightLanes(size_t j, unsigned mark, size_t* deg, const int32_t* slot, int32_t* at) {
+        CountEdge edge{deg};
+        const int32_t* counts = slot;
+        const float* far = reinterpret_cast<const float*>(slot + V::F);
+        const unsigned again = mark >> 16;
+        for (unsigned look = mark & 0xffff; look; look &= look - 1) {
             const int l = __builtin_ctz(look);
             const Index m = static_cast<Index>(j + l);
             size_t reach = static_cast<size_t>(far[l]);
