@@ -170,19 +170,48 @@ public:
             copyPadded(pad, static_cast<ptrdiff_t>(from), 2 * kNear + 2 * V::W, HUGE_VAL);
             for (; m < n; m += V::W) nearEnds<V, true>(pad + (m - from), m, lanes);
         }
-        for (m = 0; m < n; ++m) {
-            if (lo_[m] != kFar) continue;
+        forEachFar<V, false>(lo_, [&](size_t m) {
             const double ym = y_[m];
             Index q = static_cast<Index>(m - kNear), p;
             while ((p = lo_[q]) != 0 && y_[p - 1] < ym) q = p - 1;
             lo_[m] = p;
-        }
-        for (m = n; m-- > 0;) {
-            if (hi_[m] != kFar) continue;
+        });
+        forEachFar<V, true>(hi_, [&](size_t m) {
             const double ym = y_[m];
             Index q = static_cast<Index>(m + kNear), p;
             while ((p = hi_[q]) != n - 1 && y_[p + 1] <= ym) q = p + 1;
             hi_[m] = p;
+        });
+    }
+
+    // far(m) for every m whose end is kFar, in ascending order (Down: in
+    // descending order); with 32-bit ends, F ends compared at a time.
+    template <class V, bool Down, class Far>
+    ZEMBA_KERNEL void forEachFar(const Index* ends, Far&& far) const {
+        const size_t n = n_;
+        size_t whole = 0;
+        if constexpr (sizeof(Index) == 4) whole = n / V::F * V::F;
+        auto vectorAt = [&](size_t m) {
+            typename V::vw e;
+            V::load(e, reinterpret_cast<const int32_t*>(ends + m));
+            return V::bitsF(e == typename V::vw{} - 1);
+        };
+        if (!Down) {
+            for (size_t m = 0; m < whole; m += V::F)
+                for (unsigned bits = vectorAt(m); bits; bits &= bits - 1) far(m + __builtin_ctz(bits));
+            for (size_t m = whole; m < n; ++m)
+                if (ends[m] == kFar) far(m);
+        } else {
+            for (size_t m = n; m-- > whole;)
+                if (ends[m] == kFar) far(m);
+            for (size_t m = whole; m > 0;) {
+                m -= V::F;
+                for (unsigned bits = vectorAt(m); bits;) {
+                    const int l = 31 - __builtin_clz(bits);
+                    bits &= ~(1u << l);
+                    far(m + l);
+                }
+            }
         }
     }
 
