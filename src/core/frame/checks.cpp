@@ -72,15 +72,17 @@ struct Magnitudes {
     }
 };
 
+// Small: the smallest nonzero magnitude too (into *small).
+template <bool Small>
 struct ValueRange {
     template <class V>
-    static ZEMBA_KERNEL bool run(const double* x, size_t n, double& lo, double& hi) {
+    static ZEMBA_KERNEL bool run(const double* x, size_t n, double& lo, double& hi, double* small) {
         typedef typename V::vd vd;
-        double a = x[0], b = x[0];
+        double a = x[0], b = x[0], s = HUGE_VAL;
         size_t i = 0;
         bool finite = true;
         if (n >= static_cast<size_t>(V::W)) {
-            vd l, h, v, nan = vd{};  // v - v is 0 for a finite v and NaN for the others
+            vd l, h, v, nan = vd{}, m = vd{} + HUGE_VAL;  // v - v is 0 for a finite v and NaN for the others
             V::load(l, x);
             h = l;
             for (; i + V::W <= n; i += V::W) {
@@ -88,10 +90,15 @@ struct ValueRange {
                 V::min(l, v);
                 V::max(h, v);
                 nan = nan + (v - v);
+                if (Small) {
+                    V::abs(v);
+                    V::min(m, v == vd{} ? vd{} + HUGE_VAL : v);
+                }
             }
             for (int k = 0; k < V::W; ++k) {
                 a = l[k] < a ? l[k] : a;
                 b = h[k] > b ? h[k] : b;
+                s = m[k] < s ? m[k] : s;
             }
             finite = V::bits(nan == nan) == (1u << V::W) - 1;
         }
@@ -99,9 +106,12 @@ struct ValueRange {
             a = x[i] < a ? x[i] : a;
             b = x[i] > b ? x[i] : b;
             finite &= x[i] - x[i] == 0.0;
+            const double abs = std::fabs(x[i]);
+            if (abs != 0.0) s = abs < s ? abs : s;
         }
         lo = a;
         hi = b;
+        if (Small) *small = s;
         return finite;
     }
 };
@@ -114,6 +124,12 @@ void magnitudes(const double* x, size_t n, double& maxAbs, double& minAbs) {
     dispatch<Magnitudes>(x, n, maxAbs, minAbs);
 }
 
-bool valueRange(const double* x, size_t n, double& lo, double& hi) { return dispatch<ValueRange>(x, n, lo, hi); }
+bool valueRange(const double* x, size_t n, double& lo, double& hi) {
+    return dispatch<ValueRange<false>>(x, n, lo, hi, nullptr);
+}
+
+bool valueSpan(const double* x, size_t n, double& lo, double& hi, double& minAbs) {
+    return dispatch<ValueRange<true>>(x, n, lo, hi, &minAbs);
+}
 
 }  // namespace zemba::core

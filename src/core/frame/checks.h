@@ -19,6 +19,10 @@ void magnitudes(const double* x, size_t n, double& maxAbs, double& minAbs);
 // value is NaN or infinite (lo and hi then unspecified).
 bool valueRange(const double* x, size_t n, double& lo, double& hi);
 
+// valueRange() and, in the same pass, the smallest nonzero magnitude into
+// minAbs (+inf when there is none; unspecified when false is returned).
+bool valueSpan(const double* x, size_t n, double& lo, double& hi, double& minAbs);
+
 }  // namespace zemba::core
 
 #endif

@@ -166,9 +166,8 @@ struct Range {
     int hi = 0, lo = 0;
 };
 
-inline Range rangeOf(const double* v, size_t n) {
-    double maxAbs, minAbs;
-    magnitudes(v, n, maxAbs, minAbs);
+// From the largest magnitude and the smallest nonzero one.
+inline Range rangeFrom(double maxAbs, double minAbs) {
     Range r;
     if (maxAbs == 0.0) return r;
     r.any = true;
@@ -176,6 +175,12 @@ inline Range rangeOf(const double* v, size_t n) {
     const int low = std::ilogb(minAbs) - 52;
     r.lo = low < -1074 ? -1074 : low;
     return r;
+}
+
+inline Range rangeOf(const double* v, size_t n) {
+    double maxAbs, minAbs;
+    magnitudes(v, n, maxAbs, minAbs);
+    return rangeFrom(maxAbs, minAbs);
 }
 
 // Chooses the exact method for a series whose values have the range ry and

@@ -160,7 +160,11 @@ extern "C" int zemba_vg_options_init(zemba_vg_options* options, int kind) {
 extern "C" int zemba_vg_degrees(const zemba_vg_options* options, const double* y, const double* t, size_t n,
                                 size_t* degrees) {
     Graph g;
-    if (const int s = check(options, y, t, n, g)) return s;
+    // the unfiltered natural degrees of an untimed series check the values in
+    // a pass of their own (statuses as from check())
+    const bool own = options && options->kind == ZEMBA_VG_NATURAL && !t;
+    if (const int s = check(options, y, t, n, g, !own)) return s;
+    if (own && (g.filter || !degrees) && !zemba::core::allFinite(y, n)) return ZEMBA_E_NONFINITE;
     if (!degrees && n) return ZEMBA_E_NULL;
     if (n == 0) return ZEMBA_OK;
     if (g.kind == ZEMBA_VG_HORIZONTAL && !g.filter) return horizontalDegrees(y, n, degrees);

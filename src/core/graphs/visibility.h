@@ -29,13 +29,15 @@ struct Graph {
 };
 
 // Checks options and input; fills g. ZEMBA_OK or the status to return.
-inline int check(const zemba_vg_options* o, const double* y, const double* t, size_t n, Graph& g) {
+// values: check that y is finite (false: the caller does).
+inline int check(const zemba_vg_options* o, const double* y, const double* t, size_t n, Graph& g,
+                 bool values = true) {
     if (!o || (!y && n)) return ZEMBA_E_NULL;
     if ((o->kind != ZEMBA_VG_HORIZONTAL && o->kind != ZEMBA_VG_NATURAL) || o->direction < ZEMBA_VG_UNDIRECTED ||
         o->direction > ZEMBA_VG_TOP_TO_BOTTOM || o->weight < ZEMBA_VG_UNWEIGHTED || o->weight > ZEMBA_VG_SEED_DIFF ||
         std::isnan(o->min_weight) || std::isnan(o->max_weight))
         return ZEMBA_E_ARGUMENT;
-    if (!allFinite(y, n) || (t && !allFinite(t, n))) return ZEMBA_E_NONFINITE;
+    if ((values && !allFinite(y, n)) || (t && !allFinite(t, n))) return ZEMBA_E_NONFINITE;
     if (t)
         for (size_t i = 1; i < n; ++i)
             if (!(t[i] > t[i - 1])) return ZEMBA_E_ARGUMENT;
@@ -114,23 +116,26 @@ class Natural {
 public:
     Natural(const double* y, const double* t, size_t n) : y_(y), t_(t), n_(n) {}
 
-    // Sets up the stretches, with room for `floats` floats after them (one
-    // block: storage that two blocks would return to the system between
-    // calls); false when out of memory.
-    bool build(size_t floats = 0) {
+    // Sets up the stretches (n >= 1), with room for `floats` floats after
+    // them (one block: storage that two blocks would return to the system
+    // between calls). ZEMBA_OK, ZEMBA_E_NONFINITE for a NaN or infinite value
+    // (found by the pass that bounds the values), or ZEMBA_E_NO_MEMORY.
+    int build(size_t floats = 0) {
+        double minAbs;
+        if (!valueSpan(y_, n_, yLo_, yHi_, minAbs)) return ZEMBA_E_NONFINITE;
+        range_ = exact::rangeFrom(-yLo_ > yHi_ ? -yLo_ : yHi_, minAbs);
+        mode_ = exact::chooseMode(range_, t_, n_);
         const size_t ends = 2 * n_ + 8;  // room for a vector's lanes past the end
         block_ = scratch<Index>(ends + (floats * sizeof(float) + sizeof(Index) - 1) / sizeof(Index));
-        if (!block_) return false;
+        if (!block_) return ZEMBA_E_NO_MEMORY;
         lo_ = block_.get();
         hi_ = lo_ + n_;
         floats_ = reinterpret_cast<float*>(lo_ + ends);
-        range_ = exact::rangeOf(y_, n_);
-        mode_ = exact::chooseMode(range_, t_, n_);
         // the float copy, made with the stretches, which then use it too
         floatsReady_ = floats && fastDegrees() && n_ <= (size_t{1} << 31);
         double lanes[8 + kEdgePad];
         dispatch<Stretches<Index>>(*this, lanes);
-        return true;
+        return ZEMBA_OK;
     }
 
     // The stretches' ends (lanes: W + kEdgePad doubles of working memory). A
@@ -311,8 +316,7 @@ private:
         typedef typename V::vd vd;
         const size_t n = n_;
         const size_t whole = n / V::W * V::W;
-        double lo, hi;
-        valueRange(y_, n, lo, hi);  // finite: checked before
+        const double lo = yLo_, hi = yHi_;
         const double c = lo + (hi - lo) * 0.5;
         const double r = hi - c > c - lo ? hi - c : c - lo;
         const double scale = r > 0.0 ? std::ldexp(1.0, -(std::ilogb(r) + 1)) : 1.0;
@@ -765,6 +769,7 @@ private:
     const double* y_;
     const double* t_;
     size_t n_;
+    double yLo_ = 0.0, yHi_ = 0.0;  // the least and greatest values
     exact::Range range_;  // of the values
     exact::Mode mode_;
     std::unique_ptr<Index[]> block_;
@@ -806,7 +811,7 @@ int forEachEdge(const Graph& g, Edge&& edge, LeftDone&& leftDone) {
         auto run = [&](auto tag) -> int {
             using Index = decltype(tag);
             Natural<Index> nat(g.y, g.t, n);
-            if (!nat.build()) return ZEMBA_E_NO_MEMORY;
+            if (const int s = nat.build()) return s;
             nat.forEachEdge([&](Index a, Index b) { edge(static_cast<size_t>(a), static_cast<size_t>(b)); },
                             leftDone);
             return ZEMBA_OK;
@@ -833,7 +838,9 @@ struct NearDegrees {
     }
 };
 
-// Degrees of the unfiltered natural graph into deg[0..n-1].
+// Degrees of the unfiltered natural graph into deg[0..n-1] (n >= 1);
+// ZEMBA_E_NONFINITE when a value is NaN or infinite (checked here too, so the
+// caller need not), or ZEMBA_E_NO_MEMORY.
 inline int naturalDegrees(const Graph& g, size_t* deg) {
     const size_t n = g.n;
     try {
@@ -843,7 +850,7 @@ inline int naturalDegrees(const Graph& g, size_t* deg) {
             // the windows for 32-bit indices only (one copy of their code
             // per width); longer series take the scans from every sample
             constexpr bool windows = sizeof(Index) == 4;
-            if (!nat.build(windows && !g.t ? n + Natural<Index>::kFloatPad : 0)) return ZEMBA_E_NO_MEMORY;
+            if (const int s = nat.build(windows && !g.t ? n + Natural<Index>::kFloatPad : 0)) return s;
             if constexpr (windows) {
                 if (nat.fastDegrees()) {
                     double lanes[Natural<Index>::kLanes];

@@ -32,8 +32,10 @@ TEST(Magnitudes, LargestAndSmallestNonzeroAtEveryLengthAndPosition) {
     }
 }
 
+// valueRange(), and valueSpan() with the smallest nonzero magnitude too.
 TEST(ValueRange, LeastAndGreatestAndNonfiniteAtEveryLengthAndPosition) {
     const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+    const double tiny = std::numeric_limits<double>::denorm_min();
     for (size_t n : {1u, 3u, 8u, 9u, 16u, 17u, 31u}) {
         std::vector<double> x(n);
         for (size_t i = 0; i < n; ++i) x[i] = (i % 2 ? -1.0 : 1.5) * (1 + i % 5);
@@ -43,15 +45,26 @@ TEST(ValueRange, LeastAndGreatestAndNonfiniteAtEveryLengthAndPosition) {
             std::vector<double> y(x);
             y[at] = -1e300;
             if (n > 1) y[(at + 1) % n] = 1e300;
-            double lo = 0, hi = 0;
+            if (n > 2) y[(at + 2) % n] = -tiny;
+            if (n > 3) y[(at + 3) % n] = -0.0;
+            double lo = 0, hi = 0, small = 0, lo2 = 0, hi2 = 0;
             EXPECT_TRUE(zemba::core::valueRange(y.data(), n, lo, hi));
             EXPECT_EQ(lo, -1e300) << n << " " << at;
             EXPECT_EQ(hi, n > 1 ? 1e300 : -1e300) << n << " " << at;
+            EXPECT_TRUE(zemba::core::valueSpan(y.data(), n, lo2, hi2, small));
+            EXPECT_EQ(lo2, lo);
+            EXPECT_EQ(hi2, hi);
+            EXPECT_EQ(small, n > 2 ? tiny : 1e300) << n << " " << at;
             for (double bad : {nan, inf, -inf}) {
                 y[at] = bad;
                 EXPECT_FALSE(zemba::core::valueRange(y.data(), n, lo, hi)) << n << " " << at << " " << bad;
+                EXPECT_FALSE(zemba::core::valueSpan(y.data(), n, lo, hi, small)) << n << " " << at << " " << bad;
             }
         }
+        std::vector<double> zeros(n, -0.0);
+        double lo = 1, hi = 1, small = 0;
+        EXPECT_TRUE(zemba::core::valueSpan(zeros.data(), n, lo, hi, small));
+        EXPECT_EQ(small, HUGE_VAL) << n;
     }
 }
 

@@ -348,6 +348,21 @@ TEST(VisibilityGraphs, RejectsBadInputBeforeWriting) {
             EXPECT_EQ(zemba_vg_degrees(&o, y.data(), t.data(), 4, d.data()), ZEMBA_E_NONFINITE);
         }
         EXPECT_EQ(d, std::vector<size_t>(4, 42));
+        // a bad value anywhere in a longer series (the vectors' lanes and the
+        // tail); first of all, before a missing output and with weight bounds
+        const std::vector<double> longer(300, 1.0);
+        for (size_t at : {0u, 150u, 299u}) {
+            std::vector<double> x(longer);
+            x[at] = NAN;
+            zemba_vg_options bounded = o;
+            bounded.weight = ZEMBA_VG_SLOPE;
+            bounded.max_weight = 10.0;
+            std::vector<size_t> m(300, 7);
+            EXPECT_EQ(zemba_vg_degrees(&o, x.data(), nullptr, 300, m.data()), ZEMBA_E_NONFINITE) << at;
+            EXPECT_EQ(zemba_vg_degrees(&bounded, x.data(), nullptr, 300, m.data()), ZEMBA_E_NONFINITE) << at;
+            EXPECT_EQ(zemba_vg_degrees(&o, x.data(), nullptr, 300, nullptr), ZEMBA_E_NONFINITE) << at;
+            EXPECT_EQ(m, std::vector<size_t>(300, 7));
+        }
         const std::vector<double> flat{0, 1, 1, 2};
         EXPECT_EQ(zemba_vg_degrees(&o, y.data(), flat.data(), 4, d.data()), ZEMBA_E_ARGUMENT);
         EXPECT_EQ(zemba_vg_degrees(nullptr, y.data(), nullptr, 4, d.data()), ZEMBA_E_NULL);
