@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -267,10 +268,15 @@ public:
         const size_t n = n_;
         const float* fy = floats_;
         std::fill(deg, deg + n, size_t{0});
-        for (size_t d = 2; d <= kNear; ++d) std::fill(row(seen, d), row(seen, d) + kNear, int32_t{0});
+        // (the columns past a strip too: the copy below reads them all, and
+        // no strip writes those from kStrip + d on)
+        for (size_t d = 2; d <= kNear; ++d) {
+            std::fill(row(seen, d), row(seen, d) + kNear, int32_t{0});
+            std::fill(row(seen, d) + kStrip, row(seen, d) + kRow, int32_t{0});
+        }
         for (size_t a = 0; a < n; a += kStrip) {
-            if (a)  // pairs from the last strip's samples to this one's first
-                for (size_t d = 2; d <= kNear; ++d) std::copy(row(seen, d) + kStrip, row(seen, d) + kStrip + d, row(seen, d));
+            if (a)  // pairs from the last strip's samples to this one's first (a whole kNear: no call)
+                for (size_t d = 2; d <= kNear; ++d) std::memcpy(row(seen, d), row(seen, d) + kStrip, kNear * sizeof(int32_t));
             const size_t b = n - a < kStrip ? n : a + kStrip;
             // the strip's vectors first, then its lanes that need more (no
             // branch on a vector's outcome while the next ones are computed)
