@@ -260,9 +260,9 @@ public:
     // on a float copy (floatCopy()), where a slope is the difference times
     // the rounded 1/d, within 2^-20 of the exact slope of the centred and
     // scaled values; when two slopes compared differ by no more than kTolF,
-    // the sample's window is decided again exactly. The copy goes in the room
-    // for n + kFloatPad floats asked of build(); lanes: kLanes doubles; seen:
-    // kSeen int32.
+    // the sample's window is decided again exactly. The copy is made by
+    // build() when asked for n + kFloatPad floats; lanes: kLanes doubles;
+    // seen: kSeen int32.
     template <class V>
     ZEMBA_KERNEL void degreesNear(size_t* deg, double* lanes, int32_t* seen) {
         const size_t n = n_;
@@ -506,10 +506,10 @@ private:
     }
 
     // nearEnds() on the float copy, F samples from p (kNear more readable on
-    // that side; F on the right too): the nearest sample within kNear whose
-    // float is not below the sample's own. Those below are below in the
-    // series too, and one above is above; a lane whose sample found is level
-    // in the copy is decided again on the doubles.
+    // that side): the nearest sample within kNear whose float is not below
+    // the sample's own. Those below are below in the series too, and one
+    // above is above; a lane whose sample found is level in the copy is
+    // decided again on the doubles.
     template <class V, bool Right>
     ZEMBA_KERNEL void nearEndsF(const float* p, size_t m) {
         typedef typename V::vf vf;
