@@ -722,11 +722,18 @@ private:
         double dk = gap<false, Right>(m, k);
         const size_t room = Right ? end - cur : cur - end;
         size_t left = room < kSweep ? room : kSweep;
-        vd ymv, bv, dkv, iota;
+        // bm: b with the margin, the horizon a lane must clear to be looked at
+        // (bm * dist is within a few units in the last place of follow()'s
+        // b * dist * (1 + kMargin): far inside the margin, so a lane passed
+        // over is still clearly hidden)
+        vd ymv, bm, dkv, iota, dist, step = vd{} + static_cast<double>(V::W);
         V::broadcast(ymv, ym);
-        V::broadcast(bv, b);
+        V::broadcast(bm, b * (1.0 + kMargin));
         V::broadcast(dkv, dk);
         V::iota(iota);
+        // the distances of the first whole vector's lanes, then W more each
+        V::broadcast(dist, Right ? static_cast<double>(cur + 1 - m) : static_cast<double>(m - cur + V::W));
+        dist = Right ? dist + iota : dist - iota;
         while (left) {
             // the next `take` samples past cur, as the top (right) or bottom
             // (left) lanes of the vector from `first`
@@ -734,13 +741,16 @@ private:
             left -= take;
             const Index first = Right ? cur + take - (V::W - 1) : cur - take;
             cur = Right ? cur + take : cur - take;
-            vd v, dist;
+            vd v;
             V::load(v, y_ + first);
-            V::broadcast(dist, Right ? static_cast<double>(first - m) : static_cast<double>(m - first));
-            dist = Right ? dist + iota : dist - iota;
+            if (take < V::W) {
+                V::broadcast(dist, Right ? static_cast<double>(first - m) : static_cast<double>(m - first));
+                dist = Right ? dist + iota : dist - iota;
+            }
             const vd a = ymv - v;
             const unsigned lanes = Right ? ((1u << V::W) - 1) & ~((1u << (V::W - take)) - 1) : (1u << take) - 1;
-            unsigned open = ~V::bitsGreater(a * dkv, (bv * dist) * (1.0 + kMargin)) & lanes;
+            unsigned open = ~V::bitsGreater(a * dkv, bm * dist) & lanes;
+            dist = dist + step;
             while (open) {
                 const int l = Right ? __builtin_ctz(open) : 31 - __builtin_clz(open);
                 open &= ~(1u << l);
@@ -755,7 +765,7 @@ private:
                 b = seen ? aj : b;
                 dk = seen ? dj : dk;
                 if (b == 0.0) return false;
-                V::broadcast(bv, b);
+                V::broadcast(bm, b * (1.0 + kMargin));
                 V::broadcast(dkv, dk);
             }
         }
