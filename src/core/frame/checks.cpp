@@ -43,35 +43,6 @@ struct FirstNonfinite {
     }
 };
 
-struct Magnitudes {
-    template <class V>
-    static ZEMBA_KERNEL void run(const double* x, size_t n, double& maxAbs, double& minAbs) {
-        typedef typename V::vd vd;
-        vd hi = vd{}, lo = vd{} + HUGE_VAL;
-        size_t i = 0;
-        for (; i + V::W <= n; i += V::W) {
-            vd v;
-            V::load(v, x + i);
-            V::abs(v);
-            V::max(hi, v);
-            const vd nonzero = v == vd{} ? vd{} + HUGE_VAL : v;
-            V::min(lo, nonzero);
-        }
-        double h = 0.0, l = HUGE_VAL;
-        for (int k = 0; k < V::W; ++k) {
-            h = hi[k] > h ? hi[k] : h;
-            l = lo[k] < l ? lo[k] : l;
-        }
-        for (; i < n; ++i) {
-            const double a = std::fabs(x[i]);
-            h = a > h ? a : h;
-            if (a != 0.0) l = a < l ? a : l;
-        }
-        maxAbs = h;
-        minAbs = l;
-    }
-};
-
 // Small: the smallest nonzero magnitude too (into *small).
 template <bool Small>
 struct ValueRange {
@@ -107,7 +78,7 @@ struct ValueRange {
             b = x[i] > b ? x[i] : b;
             finite &= x[i] - x[i] == 0.0;
             const double abs = std::fabs(x[i]);
-            if (abs != 0.0) s = abs < s ? abs : s;
+            if (Small && abs != 0.0) s = abs < s ? abs : s;
         }
         lo = a;
         hi = b;
@@ -121,7 +92,10 @@ struct ValueRange {
 size_t firstNonfinite(const double* x, size_t n) { return dispatch<FirstNonfinite>(x, n); }
 
 void magnitudes(const double* x, size_t n, double& maxAbs, double& minAbs) {
-    dispatch<Magnitudes>(x, n, maxAbs, minAbs);
+    double lo = 0.0, hi = 0.0;
+    minAbs = HUGE_VAL;
+    if (n) valueSpan(x, n, lo, hi, minAbs);
+    maxAbs = -lo > hi ? -lo : hi;
 }
 
 bool valueRange(const double* x, size_t n, double& lo, double& hi) {
